@@ -1,0 +1,24 @@
+// File services: free space of a folder's volume and a durable file move.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class CFileHelper
+{
+public:
+    enum : quint32 {
+        FH_OK = 0,
+        FH_PATH_NOT_FOUND = 0x80000324, // no such folder, or not a usable folder
+        FH_ACCESS_DENIED = 0x80000005,
+        FH_FAILED = 0x80000556, // any other failure (logged)
+    };
+
+    // Bytes free to the caller, total bytes and total free bytes of the volume holding path.
+    // All given outputs are zeroed first.
+    static quint32 GetDiskAvailableSpace(const QString& path, quint64* freeToCaller, quint64* totalBytes = nullptr,
+                                         quint64* totalFreeBytes = nullptr);
+
+    // Replaces "to" by "from" and commits the change to disk.
+    static bool MoveFile(const QString& from, const QString& to);
+};

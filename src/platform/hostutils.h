@@ -1,0 +1,46 @@
+// Host services: volumes, product folders, clock, error texts, environment and UUIDs.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace HostUtils {
+
+enum FileSystemType { FS_UNKNOWN = 0, FS_FAT = 1, FS_FAT32 = 2, FS_NTFS = 3, FS_EXFAT = 22 };
+
+// Bytes available to the caller on the volume of the folder that contains path; -1 on failure
+// and for network paths ("//..." or "\\...").
+qint64 GetFreeSpace(const QString& path);
+// Mount point of the volume that holds path; a null string when it cannot be found.
+QString GetVolumeRoot(const QString& path);
+// File-system type code of a volume root, and of the volume that holds path.
+int GetFileSystemType(const QString& volumeRoot);
+int GetPathFileSystemType(const QString& path);
+// Volumes without access lists (FAT, FAT32, exFAT).
+bool IsFatFamily(const QString& path);
+
+// The configuration folder: CORVANTIS_CONFIG_DIR when set and not empty, else the
+// machine-wide application data folder followed by "/Corvantis"; empty on failure.
+QString ConfigFolder();
+// Install location recorded for a product key such as "SOFTWARE\\Corvantis\\Corvantis Lumen".
+QString InstallLocation(const QString& productKey);
+// Install location of Corvantis Lumen followed by "/Resources".
+QString ResourcesFolder();
+
+// Monotonic milliseconds since system start, and the clock's units per second (1000).
+quint64 TickCount();
+quint64 TickFrequency();
+
+// Text of the calling thread's current system error (errno), or of the given error.
+QString SystemErrorText();
+QString SystemErrorText(int error);
+
+// Value of an environment variable; empty when unset or when the name is empty.
+QString GetEnv(const QString& name);
+
+// A new random UUID as "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" (38 characters).
+QString NewUuidText();
+// Text form of 16 bytes in storage order.
+QString UuidText(const unsigned char bytes[16]);
+
+} // namespace HostUtils

@@ -1,0 +1,155 @@
+#include "kvrtest.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <unistd.h>
+
+namespace KvrTest {
+
+namespace {
+const uint kNobody = 65534;
+}
+
+QString ProgramPath()
+{
+    return QStringLiteral(KVR_PROGRAM);
+}
+
+QString DataPath(const QString& name)
+{
+    return QStringLiteral(KVR_TEST_DATA) + QLatin1Char('/') + name;
+}
+
+QString HelperPath(const QString& name)
+{
+    return QStringLiteral(KVR_BINARY_DIR) + QStringLiteral("/tests/") + name;
+}
+
+bool IsRoot()
+{
+    return geteuid() == 0;
+}
+
+Sandbox::Sandbox()
+{
+    for (const char* sub : {"home/Downloads", "config", "tmp", "state", "xdgconfig"})
+        QDir().mkpath(path(QString::fromLatin1(sub)));
+}
+
+QString Sandbox::path(const QString& relative) const
+{
+    return relative.isEmpty() ? m_dir.path() : m_dir.path() + QLatin1Char('/') + relative;
+}
+
+QProcessEnvironment Sandbox::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home());
+    env.insert("XDG_CONFIG_HOME", path("xdgconfig"));
+    env.insert("XDG_STATE_HOME", stateDir());
+    env.insert("TMPDIR", tempDir());
+    env.insert("CORVANTIS_CONFIG_DIR", configDir());
+    env.remove("XDG_RUNTIME_DIR");
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+void Sandbox::giveToNobody() const
+{
+    auto give = [](const QString& p) {
+        if (::chown(QFile::encodeName(p).constData(), kNobody, kNobody) != 0)
+            qWarning("chown %s failed", qPrintable(p));
+    };
+    give(path());
+    QDirIterator it(path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        give(it.next());
+}
+
+RunResult Run(const QStringList& arguments, const RunOptions& options)
+{
+    return Run(ProgramPath(), arguments, options);
+}
+
+RunResult Run(const QString& program, const QStringList& arguments, const RunOptions& options)
+{
+    QProcess process;
+    process.setProcessEnvironment(options.environment);
+    if (!options.workingDirectory.isEmpty())
+        process.setWorkingDirectory(options.workingDirectory);
+    if (options.asNobody) {
+        QStringList wrapped = {"--reuid=65534", "--regid=65534", "--clear-groups", program};
+        wrapped += arguments;
+        process.start("setpriv", wrapped);
+    } else {
+        process.start(program, arguments);
+    }
+    RunResult result;
+    if (!process.waitForStarted(10000))
+        return result;
+    result.pid = process.processId();
+    if (!options.input.isEmpty())
+        process.write(options.input);
+    process.closeWriteChannel();
+    result.finished = process.waitForFinished(options.timeoutMs);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QStringList LogLinesOf(const QString& logPath, qint64 pid)
+{
+    QStringList lines;
+    const QString marker = QStringLiteral(":%1:").arg(pid);
+    for (const QString& line : QString::fromUtf8(ReadFile(logPath)).split(QLatin1Char('\n'))) {
+        const int slash = line.indexOf(QLatin1Char('/'));
+        const int end = slash >= 0 ? line.indexOf(QLatin1String("/ "), slash + 1) : -1;
+        if (end > slash && line.midRef(slash, end - slash).contains(marker))
+            lines << line;
+    }
+    return lines;
+}
+
+QStringList LogLinesOf(const Sandbox& sandbox, qint64 pid)
+{
+    return LogLinesOf(QStringLiteral("/var/log/corvantis-lum.log"), pid)
+           + LogLinesOf(sandbox.stateDir() + QStringLiteral("/corvantis-lum.log"), pid);
+}
+
+QString LogText(const QString& line)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "
+                                                           "(?:[FWIDT] |O\\(-?\\d+\\) )/[^:]*:\\d+:[0-9a-f]+/ (.*)$"));
+    const QRegularExpressionMatch match = pattern.match(line);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+QString LogMark(const QString& line)
+{
+    return line.mid(19, 1);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+} // namespace KvrTest

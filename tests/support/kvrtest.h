@@ -1,0 +1,73 @@
+// Helpers shared by the test suites: isolated folders, running the program, reading the log.
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace KvrTest {
+
+// Path of the built program, of a file under tests/data, and of a helper program.
+QString ProgramPath();
+QString DataPath(const QString& name);
+QString HelperPath(const QString& name);
+
+// True when the tests run as root, so that non-administrator paths can be tried as nobody.
+bool IsRoot();
+
+// A private set of folders for one run of the program: home, per-user configuration, per-user
+// state (the log fallback), temporary folder and the machine-wide configuration folder.
+class Sandbox
+{
+public:
+    Sandbox();
+    bool isValid() const { return m_dir.isValid(); }
+    QString path(const QString& relative = QString()) const;
+    QString home() const { return path("home"); }
+    QString configDir() const { return path("config"); } // CORVANTIS_CONFIG_DIR
+    QString tempDir() const { return path("tmp"); }
+    QString stateDir() const { return path("state"); }
+    QString downloads() const { return path("home/Downloads"); }
+    // Environment for the program: every per-user location points into the sandbox.
+    QProcessEnvironment environment() const;
+    // Hands the sandbox to the nobody account, so that a run as nobody can use it.
+    void giveToNobody() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+struct RunResult {
+    int exitCode = -1;
+    bool finished = false;
+    qint64 pid = 0;
+    QByteArray out;
+    QByteArray err;
+};
+
+struct RunOptions {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    bool asNobody = false;
+    int timeoutMs = 60000;
+    QByteArray input;
+    QString workingDirectory;
+};
+
+// Runs the program with the arguments and waits for it to end.
+RunResult Run(const QStringList& arguments, const RunOptions& options = RunOptions());
+RunResult Run(const QString& program, const QStringList& arguments, const RunOptions& options);
+
+// The log lines that the process with this id wrote to the log file at logPath.
+QStringList LogLinesOf(const QString& logPath, qint64 pid);
+// The log lines of a run in the sandbox: from /var/log and from the sandbox's per-user fallback.
+QStringList LogLinesOf(const Sandbox& sandbox, qint64 pid);
+// The message part of a log line (after "/component:pid:tid/ "), and its level mark.
+QString LogText(const QString& line);
+QString LogMark(const QString& line);
+
+QByteArray ReadFile(const QString& path);
+bool WriteFile(const QString& path, const QByteArray& content);
+
+} // namespace KvrTest
