@@ -1,0 +1,100 @@
+// Option look-ups on the raw word list.
+#include "app/commandline.h"
+
+#include <QtTest>
+
+#include <vector>
+
+namespace {
+
+// Builds a CCommandLine from words as main would receive them.
+struct Args {
+    explicit Args(const QStringList& words)
+    {
+        storage.push_back("kvr_updater_ctl");
+        for (const QString& word : words)
+            storage.push_back(word.toUtf8());
+        for (QByteArray& word : storage)
+            pointers.push_back(word.data());
+        pointers.push_back(nullptr);
+    }
+    int argc() const { return int(pointers.size()) - 1; }
+    char** argv() { return pointers.data(); }
+    std::vector<QByteArray> storage;
+    std::vector<char*> pointers;
+};
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void actionAndWords();
+    void lookups_data();
+    void lookups();
+};
+
+void TestCommandLine::actionAndWords()
+{
+    Args args({"check", "-u", "lum", "--descr", "Überblick.xml"});
+    CCommandLine line(args.argc(), args.argv());
+    QCOMPARE(line.Action(), QString("check"));
+    QCOMPARE(line.Words(), (QStringList{"kvr_updater_ctl", "check", "-u", "lum", "--descr", "Überblick.xml"}));
+
+    Args none({});
+    CCommandLine empty(none.argc(), none.argv());
+    QCOMPARE(empty.Action(), QString());
+    QVERIFY(!empty.HasOption(Options::Update));
+}
+
+void TestCommandLine::lookups_data()
+{
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("option"); // long name
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("long name") << QStringList{"check", "--update", "lum"} << "--update" << true << "lum";
+    QTest::newRow("short name") << QStringList{"check", "-u", "halden"} << "--update" << true << "halden";
+    QTest::newRow("absent") << QStringList{"check", "-u", "lum"} << "--path" << false << "";
+    QTest::newRow("later value wins") << QStringList{"check", "-u", "lum", "-u", "file"} << "--update" << true
+                                      << "file";
+    QTest::newRow("long value wins over short") << QStringList{"check", "--url", "a", "-l", "b"} << "--url" << true
+                                                << "a";
+    QTest::newRow("short value when long has none") << QStringList{"check", "-l", "b", "--url"} << "--url" << true
+                                                    << "b";
+    QTest::newRow("last word has no value") << QStringList{"download", "-u", "lum", "-p"} << "--path" << true << "";
+    QTest::newRow("next option is no value") << QStringList{"download", "-p", "-fo"} << "--path" << true << "";
+    QTest::newRow("negative number is no value") << QStringList{"download", "-pc", "-1"} << "--proxy-try-count"
+                                                 << true << "";
+    QTest::newRow("names are case-sensitive") << QStringList{"check", "-U", "lum"} << "--update" << false << "";
+    QTest::newRow("prefix is not a name") << QStringList{"check", "--up", "lum"} << "--update" << false << "";
+    QTest::newRow("option with empty value word") << QStringList{"check", "-v", ""} << "--version" << true << "";
+    QTest::newRow("flag") << QStringList{"check", "-i"} << "--update-info" << true << "";
+}
+
+void TestCommandLine::lookups()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QString, option);
+    QFETCH(bool, present);
+    QFETCH(QString, value);
+
+    const CmdOption* const candidates[] = {&Options::Update, &Options::Path, &Options::Url,
+                                           &Options::ProxyTryCount, &Options::Version, &Options::UpdateInfo};
+    const CmdOption* chosen = nullptr;
+    for (const CmdOption* candidate : candidates) {
+        if (option == QLatin1String(candidate->longName))
+            chosen = candidate;
+    }
+    QVERIFY(chosen);
+    Args args(words);
+    CCommandLine line(args.argc(), args.argv());
+    QCOMPARE(line.HasOption(*chosen), present);
+    QCOMPARE(line.OptionValue(*chosen), value);
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,280 @@
+// The shared log file: line format, limits, re-creation and concurrent writers.
+#include "kvrtest.h"
+#include "platform/log.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace KvrTest;
+
+class TestLog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanupTestCase();
+    void lineFormat();
+    void levelMarks_data();
+    void levelMarks();
+    void longMessageIsCut();
+    void errnoIsKept();
+    void newFileIsWritableByEveryone();
+    void deletedFileIsRecreated();
+    void movedFileIsReplaced();
+    void fallbackFolder();
+    void qtMessages();
+    void assertionReport();
+    void qualifiedFunctionNames_data();
+    void qualifiedFunctionNames();
+    void concurrentWriters();
+
+private:
+    QString logPath() const { return m_dir->path() + "/corvantis-lum.log"; }
+    QStringList lines() const;
+    // Waits past the next second of the calendar clock, when the log checks its file again.
+    static void nextSecond();
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+QStringList TestLog::lines() const
+{
+    QStringList result = QString::fromUtf8(ReadFile(logPath())).split('\n');
+    if (!result.isEmpty() && result.last().isEmpty())
+        result.removeLast();
+    return result;
+}
+
+void TestLog::nextSecond()
+{
+    // More than a second on any clock, coarse or fine.
+    QThread::msleep(1100);
+}
+
+void TestLog::init()
+{
+    LogLevel = 1;
+    m_dir.reset(new QTemporaryDir);
+    LogControl::SetFolder(QFile::encodeName(m_dir->path()));
+}
+
+void TestLog::cleanupTestCase()
+{
+    LogControl::SetFolder(QByteArray());
+}
+
+void TestLog::lineFormat()
+{
+    const QDateTime before = QDateTime::currentDateTime();
+    LogMessage("kvr_up2date_ctl", 0, "Updater process is running already.");
+    const QStringList written = lines();
+    QCOMPARE(written.size(), 1);
+    const QRegularExpression pattern("^(\\d\\d)-(\\d\\d) (\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d{3}) F "
+                                     "/kvr_up2date_ctl:(\\d+):([0-9a-f]+)/ Updater process is running already\\.$");
+    const QRegularExpressionMatch match = pattern.match(written.first());
+    QVERIFY2(match.hasMatch(), qPrintable(written.first()));
+    QCOMPARE(match.captured(1).toInt(), before.date().month());
+    QCOMPARE(match.captured(7).toLongLong(), QCoreApplication::applicationPid());
+    QCOMPARE(match.captured(8).toULongLong(nullptr, 16), quint64(gettid()));
+    QCOMPARE(LogControl::CurrentPath(), QFile::encodeName(logPath()));
+}
+
+void TestLog::levelMarks_data()
+{
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QString>("mark"); // empty: not written
+    QTest::newRow("error") << 1 << 0 << "F ";
+    QTest::newRow("warning") << 1 << 1 << "W ";
+    QTest::newRow("information below threshold") << 1 << 2 << "";
+    QTest::newRow("debug below threshold") << 1 << 3 << "";
+    QTest::newRow("information") << 20 << 2 << "I ";
+    QTest::newRow("debug") << 20 << 3 << "D ";
+    QTest::newRow("trace") << 20 << 4 << "T ";
+    QTest::newRow("other") << 20 << 7 << "O(7) ";
+    QTest::newRow("reduced by 16") << 20 << 17 << "W ";
+    QTest::newRow("negative") << 1 << -3 << "O(-3) ";
+}
+
+void TestLog::levelMarks()
+{
+    QFETCH(int, threshold);
+    QFETCH(int, level);
+    QFETCH(QString, mark);
+    LogLevel = threshold;
+    LogMessage("KvrXmlModel", level, "level %d", level);
+    const QStringList written = lines();
+    if (mark.isEmpty()) {
+        QVERIFY(written.isEmpty());
+        return;
+    }
+    QCOMPARE(written.size(), 1);
+    QCOMPARE(written.first().mid(19, mark.size() + 1), mark + "/");
+}
+
+void TestLog::longMessageIsCut()
+{
+    const QByteArray text(10000, 'x');
+    LogMessage("HostUtils", 0, "%s", text.constData());
+    LogMessage("HostUtils", 0, "after");
+    const QByteArray content = ReadFile(logPath());
+    const int firstEnd = content.indexOf('\n');
+    QCOMPARE(firstEnd + 1, 4095);
+    QVERIFY(content.mid(firstEnd + 1).endsWith(" after\n"));
+}
+
+void TestLog::errnoIsKept()
+{
+    errno = EACCES;
+    LogMessage("CAuth", 0, "error: get account \"%s\" (%d)", "BUILTIN\\nobody", errno);
+    QCOMPARE(errno, EACCES);
+    QCOMPARE(LogText(lines().first()), QString("error: get account \"BUILTIN\\nobody\" (13)"));
+}
+
+void TestLog::newFileIsWritableByEveryone()
+{
+    const mode_t previous = umask(022);
+    LogMessage("kvrdirs", 0, "first line");
+    umask(previous);
+    struct stat info {};
+    QCOMPARE(stat(QFile::encodeName(logPath()).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0666));
+}
+
+void TestLog::deletedFileIsRecreated()
+{
+    LogMessage("kvrdirs", 0, "before");
+    QVERIFY(QFile::remove(logPath()));
+    nextSecond();
+    LogMessage("kvrdirs", 0, "after");
+    const QStringList written = lines();
+    QCOMPARE(written.size(), 1);
+    QCOMPARE(LogText(written.first()), QString("after"));
+}
+
+void TestLog::movedFileIsReplaced()
+{
+    LogMessage("kvrdirs", 0, "one");
+    const QString rotated = logPath() + ".1";
+    QVERIFY(QFile::rename(logPath(), rotated));
+    nextSecond();
+    LogMessage("kvrdirs", 0, "two");
+    QCOMPARE(lines().size(), 1);
+    QCOMPARE(LogText(lines().first()), QString("two"));
+    QCOMPARE(ReadFile(rotated).count('\n'), 1);
+}
+
+void TestLog::fallbackFolder()
+{
+    QTemporaryDir state;
+    const QByteArray previous = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path() + "/nested/state"));
+    // A folder that is not a folder: the file cannot be created there.
+    const QString blocker = m_dir->path() + "/blocker";
+    QVERIFY(WriteFile(blocker, "file"));
+    LogControl::SetFolder(QFile::encodeName(blocker));
+    LogMessage("kvrdirs", 0, "to the fallback");
+    qputenv("XDG_STATE_HOME", previous);
+    const QByteArray content = ReadFile(state.path() + "/nested/state/corvantis-lum.log");
+    QVERIFY(content.endsWith(" to the fallback\n"));
+}
+
+void TestLog::qtMessages()
+{
+    const QtMessageHandler previous = qInstallMessageHandler(QtMessageRelay);
+    qDebug("not relayed");
+    qInfo("not relayed either");
+    qWarning("a warning %d", 1);
+    qCritical("a critical error");
+    LogLevel = 0;
+    qWarning("hidden below the threshold");
+    qInstallMessageHandler(previous);
+    const QStringList written = lines();
+    QCOMPARE(written.size(), 2);
+    QCOMPARE(written.at(0).mid(19), QString("W /[QT]:%1:%2/ a warning 1")
+                                        .arg(QCoreApplication::applicationPid())
+                                        .arg(quint64(gettid()), 0, 16));
+    QCOMPARE(LogMark(written.at(1)), QString("F"));
+    QCOMPARE(LogText(written.at(1)), QString("a critical error"));
+}
+
+void TestLog::assertionReport()
+{
+    const qint64 m_nUpdateFileSize = 0;
+    const int line = __LINE__ + 1;
+    KVR_ASSERT("kvr_up2date_ctl", m_nUpdateFileSize);
+    KVR_ASSERT("kvr_up2date_ctl", m_nUpdateFileSize == 0); // holds: nothing written
+    const QStringList written = lines();
+    QCOMPARE(written.size(), 1);
+    QCOMPARE(LogText(written.first()),
+             QString("ASSERT( m_nUpdateFileSize ) occured in %1:%2 [TestLog::assertionReport]").arg(__FILE__).arg(line));
+}
+
+void TestLog::qualifiedFunctionNames_data()
+{
+    QTest::addColumn<QByteArray>("signature");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("member") << QByteArray("void CUpdater::DownloadFile(const QString&, const QString&)")
+                            << QByteArray("CUpdater::DownloadFile");
+    QTest::newRow("pointer result") << QByteArray("CUpdate* CUpdater::Current() const")
+                                    << QByteArray("CUpdater::Current");
+    QTest::newRow("template result") << QByteArray("QList<int> Ns::Klass::list(int)") << QByteArray("Ns::Klass::list");
+    QTest::newRow("constructor") << QByteArray("CUpdater::CUpdater(const CCommandLine*, QObject*)")
+                                 << QByteArray("CUpdater::CUpdater");
+    QTest::newRow("call operator") << QByteArray("bool Less::operator()(int, int) const")
+                                   << QByteArray("Less::operator()");
+}
+
+void TestLog::qualifiedFunctionNames()
+{
+    QFETCH(QByteArray, signature);
+    QFETCH(QByteArray, name);
+    QCOMPARE(QualifiedFunctionName(signature.constData()), name);
+}
+
+void TestLog::concurrentWriters()
+{
+    const int processes = 3, threads = 4, perThread = 1500;
+    QList<QProcess*> writers;
+    for (int p = 0; p < processes; ++p) {
+        auto* process = new QProcess(this);
+        process->start(HelperPath("logwriter"), {m_dir->path(), QString("proc%1").arg(p), QString::number(threads),
+                                                 QString::number(perThread)});
+        writers << process;
+    }
+    std::vector<std::thread> local;
+    for (int t = 0; t < threads; ++t) {
+        local.emplace_back([t] {
+            for (int i = 0; i < perThread; ++i)
+                LogMessage("logwriter", 0, "self %d %d %s.", t, i, QByteArray((i * 53) % 2500, 'q').constData());
+        });
+    }
+    for (std::thread& worker : local)
+        worker.join();
+    for (QProcess* process : writers) {
+        QVERIFY(process->waitForFinished(120000));
+        QCOMPARE(process->exitCode(), 0);
+    }
+
+    // Every line is whole and every numbered line is there exactly once.
+    const QRegularExpression whole("^\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} F /logwriter:\\d+:[0-9a-f]+/ "
+                                   "(\\w+) (\\d+) (\\d+) ([a-z]*)\\.$");
+    QHash<QString, int> seen;
+    const QStringList written = lines();
+    for (const QString& line : written) {
+        const QRegularExpressionMatch match = whole.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line.left(200)));
+        const QString payload = match.captured(4);
+        QVERIFY(payload.isEmpty() || payload.count(payload.at(0)) == payload.size());
+        seen[match.captured(1) + ' ' + match.captured(2) + ' ' + match.captured(3)]++;
+    }
+    QCOMPARE(written.size(), (processes + 1) * threads * perThread);
+    QCOMPARE(seen.size(), written.size());
+}
+
+QTEST_GUILESS_MAIN(TestLog)
+#include "tst_log.moc"
