@@ -1,0 +1,79 @@
+#include "platform/filehelper.h"
+
+#include "platform/log.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+quint32 CFileHelper::GetDiskAvailableSpace(const QString& path, quint64* freeToCaller, quint64* totalBytes,
+                                           quint64* totalFreeBytes)
+{
+    for (quint64* output : {freeToCaller, totalBytes, totalFreeBytes}) {
+        if (output != nullptr)
+            *output = 0;
+    }
+    errno = 0;
+    const QByteArray native = QFile::encodeName(path);
+    struct statvfs info {};
+    int error = statvfs(native.constData(), &info) == 0 ? 0 : errno;
+    if (error == 0) {
+        // The volume of a file would do for statvfs, but only a folder is asked about here.
+        struct stat object {};
+        if (stat(native.constData(), &object) != 0)
+            error = errno;
+        else if (!S_ISDIR(object.st_mode))
+            error = ENOTDIR;
+    }
+    switch (error) {
+    case 0:
+        break;
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return FH_PATH_NOT_FOUND;
+    case EACCES:
+        return FH_ACCESS_DENIED;
+    default:
+        LogMessage("AuthHelper", 0,
+                   "CFileHelper::GetDiskAvailableSpace() : GetDiskFreeSpaceEx() for '%s' failed. Error code: %d",
+                   path.toUtf8().constData(), error);
+        return FH_FAILED;
+    }
+    const quint64 unit = info.f_frsize;
+    if (freeToCaller != nullptr)
+        *freeToCaller = static_cast<quint64>(info.f_bavail) * unit;
+    if (totalBytes != nullptr)
+        *totalBytes = static_cast<quint64>(info.f_blocks) * unit;
+    if (totalFreeBytes != nullptr)
+        *totalFreeBytes = static_cast<quint64>(info.f_bfree) * unit;
+    return FH_OK;
+}
+
+bool CFileHelper::MoveFile(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (from.isEmpty() || to.isEmpty() || rename(source.constData(), target.constData()) != 0) {
+        const int error = from.isEmpty() || to.isEmpty() ? ENOENT : errno;
+        LogMessage("AuthHelper", 0, "Unable to move file by error %#x. sFrom==>sTo:'%s' ==>'%s'",
+                   static_cast<unsigned>(error), from.toUtf8().constData(), to.toUtf8().constData());
+        return false;
+    }
+    // Commit the new directory entry, so that the replacement survives a power loss.
+    const QByteArray folder = QFile::encodeName(QFileInfo(to).absolutePath());
+    const int fd = open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || (fsync(fd) != 0 && errno != EINVAL)) {
+        LogMessage("AuthHelper", 0, "Unable to commit the folder of '%s' to disk, error %#x", to.toUtf8().constData(),
+                   static_cast<unsigned>(errno));
+    }
+    if (fd >= 0)
+        close(fd);
+    return true;
+}
