@@ -22,6 +22,6 @@ private:
 
     QString m_qsName;
     bool m_bHeldByOther = false;
-    Platform::NamedLock m_hSemaphore;
+    Platform::NamedLock m_hSemaphore = Platform::kNoNamedLock;
     bool m_bAfterStop = false;
 };
