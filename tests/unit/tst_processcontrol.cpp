@@ -1,369 +1,256 @@
-// The background-download pid file, stopping the recorded process, the private temporary
-// folder and the administrator test.
+// The instance lock, the background-download record, stopping the recorded process and the
+// administrator test. Runs of the whole program are covered by e2e.tst_instance.
 #include "kvrtest.h"
 
-#include "../helpers/lockholder.h"
-#include "platform/process.h"
+#include "app/instancelock.h"
+#include "app/processcontrol.h"
+#include "platform/log.h"
+#include "platform/tempfolder.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTest>
+#include <QtTest>
 
 #include <cerrno>
 #include <csignal>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace KvrTest;
 
+namespace {
+
+// A forked copy of this test, as a background downloader is a copy of the program: it runs
+// setUp, reports the result and waits until it is killed (at the latest by the destructor).
+struct Child {
+    template <typename SetUp> explicit Child(SetUp setUp)
+    {
+        int fds[2] = {-1, -1};
+        char answer = 0;
+        if (pipe(fds) == 0 && (pid = fork()) == 0) {
+            answer = setUp() ? '1' : '0';
+            while (write(fds[1], &answer, 1) == 1) // reported: waits for the end
+                pause();
+            _exit(1);
+        }
+        close(fds[1]);
+        ready = pid > 0 && read(fds[0], &answer, 1) == 1 && answer == '1';
+        close(fds[0]);
+    }
+    ~Child()
+    {
+        if (pid > 0 && kill(pid, SIGKILL) == 0)
+            waitpid(pid, nullptr, 0);
+    }
+    pid_t pid = -1;
+    bool ready = false;
+};
+
+bool BecomeNobody()
+{
+    return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+}
+
+// What the next updater finds: true when somebody holds the lock.
+bool HeldByOther()
+{
+    CInstanceLock probe;
+    probe.Acquire(false);
+    return probe.IsHeldByOther();
+}
+
+} // namespace
+
 class TestProcessControl : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-
-    void userTempFolder_data();
-    void userTempFolder();
-    void pidFilePath();
-    void writePidFile_data();
-    void writePidFile();
-    void writePidFileRefused_data();
-    void writePidFileRefused();
-    void stopRefused_data();
-    void stopRefused();
-    void stopProcessOfThisProgram();
-    void stopBackgroundDownloaderAndTakeOver();
-    void administrator();
-
-private:
-    QString Folder() const { return m_tmp + QStringLiteral("/kvr_updater-%1").arg(geteuid()); }
-    QString PidFile() const { return Folder() + QStringLiteral("/.kvr_updater_background_download.pid"); }
-    QStringList NewLogTexts();
-
     Sandbox m_sandbox;
-    QString m_tmp;
-    int m_case = 0;
-    int m_logSeen = 0;
+    QString m_tmp, m_runtime;
+    int m_case = 0, m_logSeen = 0;
+
+    QString Folder() const { return m_tmp + QStringLiteral("/kvr_updater-%1").arg(geteuid()); }
+    QString LockFile() const { return m_runtime + "/kvr_updater.lock"; }
+    // Log texts this process has written since the previous call.
+    QStringList NewLog()
+    {
+        const QStringList lines = LogLinesOf(m_sandbox.stateDir() + "/corvantis-lum.log", getpid());
+        QStringList texts;
+        for (; m_logSeen < lines.size(); ++m_logSeen)
+            texts << LogText(lines[m_logSeen]);
+        return texts;
+    }
+
+private slots:
+    void initTestCase() { LogControl::SetFolder(QFile::encodeName(m_sandbox.stateDir())); }
+    void init()
+    {
+        // A temporary and a runtime folder per case, so that no lock or record survives a case.
+        m_tmp = m_sandbox.path(QStringLiteral("tmp%1").arg(++m_case));
+        m_runtime = m_sandbox.path(QStringLiteral("runtime%1").arg(m_case));
+        QVERIFY(QDir().mkpath(m_tmp) && QDir().mkpath(m_runtime) && chmod(QFile::encodeName(m_runtime), 0700) == 0);
+        qputenv("TMPDIR", QFile::encodeName(m_tmp));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime));
+        NewLog();
+    }
+
+    void lockIsHeldAndReleased()
+    {
+        auto first = std::make_unique<CInstanceLock>();
+        first->Acquire(false);
+        QVERIFY(!first->IsHeldByOther() && QFileInfo(LockFile()).isFile());
+        for (bool afterStop : {false, true}) {
+            CInstanceLock second; // another updater, even in the same process
+            second.Acquire(afterStop);
+            QCOMPARE(second.IsHeldByOther(), !afterStop); // after a stop the lock counts as free
+        }
+        QCOMPARE(NewLog(), QStringList{"A process kvr_updater is launched."});
+        QVERIFY(HeldByOther()); // neither of them took the lock away
+        first.reset();
+        QVERIFY(!HeldByOther()); // released: the next updater takes it
+    }
+
+    void runtimeFolderOfAnotherUser()
+    {
+        // As under sudo: passed over for the private temporary folder.
+        if (!IsRoot())
+            QSKIP("needs root to hand a folder to another user");
+        QCOMPARE(chown(QFile::encodeName(m_runtime).constData(), 65534, 65534), 0);
+        QVERIFY(!HeldByOther() && !QFile::exists(LockFile()) && QFileInfo(Folder() + "/kvr_updater.lock").isFile());
+        QCOMPARE(NewLog(), QStringList{"XDG_RUNTIME_DIR " + m_runtime + " is not a folder of the user"});
+    }
+
+    void plantedFiles_data()
+    {
+        QTest::addColumn<QString>("plant"); // shell command, $1: a file of ours, $2: where it goes
+        QTest::addColumn<int>("error"); // of the lock
+        QTest::newRow("symbolic link") << "ln -s \"$1\" \"$2\"" << ELOOP;
+        QTest::newRow("dangling symbolic link") << "ln -s \"$1.missing\" \"$2\"" << ELOOP;
+        QTest::newRow("fifo") << "mkfifo \"$2\"" << EINVAL;
+        QTest::newRow("second hard link") << "ln \"$1\" \"$2\"" << EPERM;
+        QTest::newRow("file of another user") << "printf keep >\"$2\" && chown 65534 \"$2\"" << EPERM;
+    }
+
+    void plantedFiles()
+    {
+        // Neither the lock file nor the pid file is used when somebody else could have put it there.
+        QFETCH(QString, plant);
+        QFETCH(int, error);
+        if (plant.contains("chown") && !IsRoot())
+            QSKIP("needs root to plant a file of another user");
+        const QString target = m_tmp + "/target", pidFile = PidFilePath();
+        QVERIFY(WriteFile(target, "keep"));
+        for (const QString& path : {LockFile(), pidFile})
+            QCOMPARE(QProcess::execute("sh", {"-c", plant, "sh", target, path}), 0);
+        CInstanceLock lock;
+        lock.Acquire(false); // runs without a lock
+        QVERIFY(!lock.IsHeldByOther() && !WritePidFile(pidFile) && !StopBackgroundDownload(pidFile));
+        const QStringList logged = NewLog();
+        QVERIFY2(logged.contains(QStringLiteral("OpenSemaphore() failed. Err = %1").arg(error))
+                     && logged.contains("Can not open " + pidFile) && logged.contains("Can not open file " + pidFile),
+                 qPrintable(logged.join('\n')));
+        QVERIFY(ReadFile(target) == "keep" && !QFile::exists(target + ".missing"));
+        QVERIFY(!plant.contains("chown") || ReadFile(pidFile) == "keep");
+    }
+
+    void userTempFolder_data()
+    {
+        QTest::addColumn<QString>("plant"); // shell command, $1: the temporary folder, $2: the private one
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("created") << "" << true;
+        QTest::newRow("private folder") << "mkdir -m 700 \"$2\"" << true;
+        QTest::newRow("open to others") << "mkdir -m 701 \"$2\"" << false;
+        QTest::newRow("symbolic link") << "mkdir -m 700 \"$1/real\" && ln -s \"$1/real\" \"$2\"" << false;
+        QTest::newRow("private plain file") << "echo x >\"$2\" && chmod 600 \"$2\"" << false;
+        QTest::newRow("folder of another user") << "mkdir -m 700 \"$2\" && chown 65534 \"$2\"" << false;
+    }
+
+    void userTempFolder()
+    {
+        QFETCH(QString, plant);
+        QFETCH(bool, usable);
+        if (plant.contains("chown") && !IsRoot())
+            QSKIP("needs root to plant a folder of another user");
+        QCOMPARE(QProcess::execute("sh", {"-c", plant, "sh", m_tmp, Folder()}), 0);
+        // Without a usable folder there is no record at all, rather than one in an unsafe place.
+        QCOMPARE(PidFilePath(), usable ? Folder() + "/.kvr_updater_background_download.pid" : QString());
+        QCOMPARE(NewLog().filter("The temporary folder " + Folder()).size(), usable ? 0 : 1);
+        struct stat info {};
+        QVERIFY(!usable || (lstat(QFile::encodeName(Folder()), &info) == 0 && S_ISDIR(info.st_mode)
+                            && (info.st_mode & 0777) == 0700));
+    }
+
+    void writePidFileTruncates()
+    {
+        QVERIFY(WriteFile(PidFilePath(), "12345678901234567890\n") && WritePidFile(PidFilePath()));
+        QCOMPARE(ReadFile(PidFilePath()), QByteArray::number(getpid()));
+    }
+
+    void stopRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message"); // %1: the process id
+        QTest::newRow("no number") << "twelve" << "Can not open process 0. Error = 3";
+        QTest::newRow("negative number") << "-1" << "Can not open process -1. Error = 3";
+        QTest::newRow("the caller itself") << "self" << "Can not open process %1. Error = 1";
+        QTest::newRow("process of another program") << "sleep" << "Can not open process %1. Error = 1";
+        QTest::newRow("process of another user") << "nobody" << "Can not open process %1. Error = 1";
+    }
+
+    void stopRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        if (kind == "nobody" && !IsRoot())
+            QSKIP("needs root to run a process as another user");
+        const QString path = PidFilePath();
+        QProcess sleeper;
+        if (kind == "sleep")
+            sleeper.start("sleep", {"600"});
+        const std::unique_ptr<Child> nobody(kind == "nobody" ? new Child(BecomeNobody) : nullptr);
+        const qint64 pid = kind == "self"                              ? QCoreApplication::applicationPid()
+                           : kind == "sleep" && sleeper.waitForStarted() ? sleeper.processId()
+                           : nobody && nobody->ready                     ? nobody->pid
+                                                                         : 0;
+        QVERIFY(WriteFile(path, pid != 0 ? QByteArray::number(pid) : kind.toLatin1()));
+        QVERIFY(!StopBackgroundDownload(path));
+        const QStringList logged = NewLog();
+        QVERIFY2(logged.contains(message.replace("%1", QString::number(pid))), qPrintable(logged.join('\n')));
+        QVERIFY(QFile::exists(path)); // the record stays
+        QVERIFY(pid == 0 || kill(static_cast<pid_t>(pid), 0) == 0); // nothing was stopped
+        sleeper.kill();
+        sleeper.waitForFinished();
+    }
+
+    void stopAndTakeOver()
+    {
+        // The stop waits for the end of the downloader, so that the caller can take its lock at once.
+        const Child downloader([] {
+            CInstanceLock* lock = new CInstanceLock; // held until the process is killed
+            new QByteArray(64 << 20, 'x'); // a large address space, so that its end takes a moment
+            lock->Acquire(false);
+            return !lock->IsHeldByOther();
+        });
+        const QString path = PidFilePath();
+        QVERIFY(downloader.ready && HeldByOther() && WriteFile(path, QByteArray::number(downloader.pid)));
+        QVERIFY(StopBackgroundDownload(path) && !QFile::exists(path)); // the record goes with the process
+        siginfo_t info {};
+        QCOMPARE(waitid(P_PID, static_cast<id_t>(downloader.pid), &info, WEXITED | WNOHANG | WNOWAIT), 0);
+        QVERIFY(info.si_pid == downloader.pid && info.si_code == CLD_KILLED && info.si_status == SIGKILL);
+        QVERIFY(NewLog().contains(QStringLiteral("Kill( %1 )").arg(downloader.pid)));
+        CInstanceLock lock;
+        lock.Acquire(true);
+        QVERIFY(!lock.IsHeldByOther() && HeldByOther()); // the lock is ours now
+    }
+
+    void administrator()
+    {
+        QCOMPARE(IsUserAdministrator(), IsRoot());
+        if (!IsRoot())
+            QSKIP("needs root to try as another user");
+        QVERIFY(Child([] { return BecomeNobody() && !IsUserAdministrator(); }).ready);
+    }
 };
 
-void TestProcessControl::initTestCase()
-{
-    QVERIFY(m_sandbox.isValid());
-    qputenv("XDG_STATE_HOME", QFile::encodeName(m_sandbox.stateDir()));
-    LogControl::SetFolder(QFile::encodeName(m_sandbox.stateDir()));
-    QVERIFY(QFile::exists(HelperPath("lockholder")));
-}
-
-void TestProcessControl::init()
-{
-    // A temporary folder and a runtime folder per case.
-    m_tmp = m_sandbox.path(QStringLiteral("tmp%1").arg(++m_case));
-    const QString runtime = m_sandbox.path(QStringLiteral("runtime%1").arg(m_case));
-    QVERIFY(QDir().mkpath(m_tmp));
-    QVERIFY(QDir().mkpath(runtime));
-    QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    qputenv("TMPDIR", QFile::encodeName(m_tmp));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    NewLogTexts();
-}
-
-QStringList TestProcessControl::NewLogTexts()
-{
-    const QStringList lines =
-        LogLinesOf(m_sandbox.stateDir() + QStringLiteral("/corvantis-lum.log"), QCoreApplication::applicationPid());
-    QStringList texts;
-    for (int i = m_logSeen; i < lines.size(); ++i)
-        texts << LogText(lines.at(i));
-    m_logSeen = lines.size();
-    return texts;
-}
-
-void TestProcessControl::userTempFolder_data()
-{
-    QTest::addColumn<QString>("existing");
-    QTest::addColumn<bool>("usable");
-    QTest::newRow("created") << "" << true;
-    QTest::newRow("private folder") << "private" << true;
-    QTest::newRow("open to others") << "others" << false;
-    QTest::newRow("symbolic link") << "symlink" << false;
-    QTest::newRow("plain file") << "file" << false;
-    QTest::newRow("folder of another user") << "foreign" << false;
-}
-
-void TestProcessControl::userTempFolder()
-{
-    QFETCH(QString, existing);
-    QFETCH(bool, usable);
-    const QByteArray folder = QFile::encodeName(Folder());
-    if (existing == "private" || existing == "others" || existing == "foreign") {
-        QCOMPARE(mkdir(folder.constData(), 0700), 0);
-        QCOMPARE(chmod(folder.constData(), existing == "others" ? 0701 : 0700), 0);
-        if (existing == "foreign") {
-            if (!IsRoot())
-                QSKIP("needs root to plant a folder of another user");
-            QCOMPARE(chown(folder.constData(), 65534, 65534), 0);
-        }
-    } else if (existing == "symlink") {
-        const QString real = m_tmp + QStringLiteral("/real");
-        QVERIFY(QDir().mkpath(real));
-        QVERIFY(QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        QVERIFY(QFile::link(real, Folder()));
-    } else if (existing == "file") {
-        QVERIFY(WriteFile(Folder(), "x"));
-    }
-    const mode_t previous = umask(0077);
-    const QString result = UserTempFolder();
-    umask(previous);
-    if (!usable) {
-        QCOMPARE(result, QString());
-        const QStringList texts = NewLogTexts();
-        QCOMPARE(texts.size(), 1);
-        QVERIFY2(texts.at(0).startsWith("The temporary folder " + Folder()), qPrintable(texts.at(0)));
-        return;
-    }
-    QCOMPARE(result, Folder());
-    struct stat info {};
-    QCOMPARE(lstat(folder.constData(), &info), 0);
-    QVERIFY(S_ISDIR(info.st_mode));
-    QCOMPARE(info.st_mode & 0777, mode_t(0700));
-    QCOMPARE(info.st_uid, geteuid());
-    QCOMPARE(NewLogTexts(), QStringList());
-}
-
-void TestProcessControl::pidFilePath()
-{
-    QCOMPARE(PidFilePath(), PidFile());
-    // A folder that cannot be used gives no path at all, rather than one in an unsafe place.
-    QCOMPARE(chmod(QFile::encodeName(Folder()).constData(), 0755), 0);
-    QCOMPARE(PidFilePath(), QString());
-}
-
-void TestProcessControl::writePidFile_data()
-{
-    QTest::addColumn<QByteArray>("previous");
-    QTest::newRow("new file") << QByteArray();
-    QTest::newRow("longer old content") << QByteArray("12345678901234567890\n");
-}
-
-void TestProcessControl::writePidFile()
-{
-    QFETCH(QByteArray, previous);
-    const QString path = PidFilePath();
-    QVERIFY(!path.isEmpty());
-    if (!previous.isEmpty())
-        QVERIFY(WriteFile(path, previous));
-    QVERIFY(WritePidFile(path));
-    QCOMPARE(ReadFile(path), QByteArray::number(QCoreApplication::applicationPid()));
-    QCOMPARE(NewLogTexts(), QStringList());
-}
-
-void TestProcessControl::writePidFileRefused_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("symbolic link") << "symlink";
-    QTest::newRow("fifo") << "fifo";
-    QTest::newRow("file of another user") << "foreign";
-    QTest::newRow("no path") << "empty";
-}
-
-void TestProcessControl::writePidFileRefused()
-{
-    QFETCH(QString, kind);
-    QString path = PidFilePath();
-    QVERIFY(!path.isEmpty());
-    const QString target = m_tmp + QStringLiteral("/target");
-    QVERIFY(WriteFile(target, "keep"));
-    if (kind == "symlink") {
-        QVERIFY(QFile::link(target, path));
-    } else if (kind == "fifo") {
-        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (kind == "foreign") {
-        if (!IsRoot())
-            QSKIP("needs root to plant a file of another user");
-        QVERIFY(WriteFile(path, "keep"));
-        QCOMPARE(chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
-    } else {
-        path.clear();
-    }
-    QVERIFY(!WritePidFile(path));
-    QVERIFY(NewLogTexts().contains("Can not open " + path));
-    QCOMPARE(ReadFile(target), QByteArray("keep"));
-    if (kind == "foreign")
-        QCOMPARE(ReadFile(path), QByteArray("keep"));
-}
-
-void TestProcessControl::stopRefused_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("no pid file") << "missing" << "Can not open file %1";
-    QTest::newRow("empty pid file") << "empty" << "%1 file is empty!";
-    QTest::newRow("symbolic link") << "symlink" << "Can not open file %1";
-    QTest::newRow("file of another user") << "foreign" << "Can not open file %1";
-    QTest::newRow("no number") << "text" << "Can not open process 0. Error = 3";
-    QTest::newRow("negative number") << "negative" << "Can not open process -1. Error = 3";
-    QTest::newRow("ended process") << "ended" << "Can not open process %2. Error = 3";
-    QTest::newRow("the caller itself") << "self" << "Can not open process %2. Error = 1";
-    QTest::newRow("process of another program") << "other" << "Can not open process %2. Error = 1";
-    QTest::newRow("process of another user") << "foreign-process" << "Can not open process %2. Error = 1";
-}
-
-void TestProcessControl::stopRefused()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, message);
-    const QString path = PidFilePath();
-    QVERIFY(!path.isEmpty());
-    QByteArray content;
-    qint64 pid = 0;
-    LockHolderProcess other;
-    if (kind == "ended") {
-        const pid_t child = fork();
-        if (child == 0)
-            _exit(0);
-        QVERIFY(child > 0);
-        QCOMPARE(waitpid(child, nullptr, 0), child);
-        pid = child;
-    } else if (kind == "self") {
-        pid = QCoreApplication::applicationPid();
-    } else if (kind == "other") {
-        QCOMPARE(other.Start(HelperPath("lockholder"), {"hold"}), QStringLiteral("held"));
-        pid = other.Pid();
-    } else if (kind == "foreign-process") {
-        // The same program, run by another user.
-        if (!IsRoot())
-            QSKIP("needs root to run a process as another user");
-        QCOMPARE(other.Start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                         QCoreApplication::applicationFilePath(), "--holder", "admin-wait"}),
-                 QStringLiteral("ready"));
-        pid = other.Pid();
-    } else if (kind == "text") {
-        content = "twelve";
-    } else if (kind == "negative") {
-        content = "-1";
-    }
-    if (pid != 0)
-        content = QByteArray::number(pid);
-
-    if (kind == "symlink") {
-        const QString target = m_tmp + QStringLiteral("/target");
-        QVERIFY(WriteFile(target, QByteArray::number(QCoreApplication::applicationPid())));
-        QVERIFY(QFile::link(target, path));
-    } else if (kind == "foreign") {
-        if (!IsRoot())
-            QSKIP("needs root to plant a file of another user");
-        QVERIFY(WriteFile(path, "1"));
-        QCOMPARE(chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
-    } else if (kind != "missing") {
-        QVERIFY(WriteFile(path, content));
-    }
-
-    QVERIFY(!StopBackgroundDownload(path));
-    const QStringList texts = NewLogTexts();
-    message.replace("%1", path).replace("%2", QString::number(pid));
-    QVERIFY2(texts.contains(message), qPrintable(texts.join('\n')));
-    QVERIFY(!texts.contains(QStringLiteral("Can not delete %1").arg(path)));
-    // Nothing was stopped and the record stays for a later look.
-    QCOMPARE(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), kind != "missing");
-    if (other.Process().state() == QProcess::Running)
-        QVERIFY(other.Stop());
-}
-
-void TestProcessControl::stopProcessOfThisProgram()
-{
-    // A forked child runs the same executable as the test, as a background downloader would.
-    const pid_t child = fork();
-    if (child == 0) {
-        for (;;)
-            pause();
-    }
-    QVERIFY(child > 0);
-    const QString path = PidFilePath();
-    QVERIFY(WriteFile(path, QByteArray::number(child)));
-    const bool stopped = StopBackgroundDownload(path);
-    // The stop returns only once the child has ended (here: a zombie not yet collected).
-    siginfo_t info {};
-    const bool ended = waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0
-                       && info.si_pid == child;
-    int status = 0;
-    if (!stopped)
-        kill(child, SIGKILL);
-    QCOMPARE(waitpid(child, &status, 0), child);
-    QVERIFY(stopped);
-    QVERIFY(ended);
-    QVERIFY(WIFSIGNALED(status));
-    QCOMPARE(WTERMSIG(status), SIGKILL);
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(NewLogTexts(), QStringList{QStringLiteral("Kill( %1 )").arg(child)});
-}
-
-void TestProcessControl::stopBackgroundDownloaderAndTakeOver()
-{
-    // This test binary stands in for a background download: it holds the lock and records its id.
-    const QString path = PidFilePath();
-    LockHolderProcess downloader;
-    QCOMPARE(downloader.Start(QCoreApplication::applicationFilePath(), {"--holder", "hold", path}),
-             QStringLiteral("held"));
-    const qint64 pid = downloader.Pid();
-    QCOMPARE(ReadFile(path), QByteArray::number(pid));
-    {
-        CInstanceLock busy;
-        busy.Acquire(false);
-        QVERIFY(busy.IsHeldByOther());
-    }
-    QVERIFY(StopBackgroundDownload(path));
-    QVERIFY(!QFile::exists(path));
-    QVERIFY(downloader.Process().waitForFinished(30000));
-    QCOMPARE(downloader.Process().exitStatus(), QProcess::CrashExit);
-
-    CInstanceLock lock;
-    lock.Acquire(true);
-    QVERIFY(!lock.IsHeldByOther());
-    // The lock is really ours now: a further updater finds it taken.
-    LockHolderProcess next;
-    QCOMPARE(next.Start(HelperPath("lockholder"), {"hold"}), QStringLiteral("other"));
-    QCOMPARE(NewLogTexts(), (QStringList{QStringLiteral("A process kvr_updater is launched."),
-                                         QStringLiteral("Kill( %1 )").arg(pid)}));
-}
-
-void TestProcessControl::administrator()
-{
-    QCOMPARE(IsUserAdministrator(), IsRoot());
-    if (!IsRoot())
-        QSKIP("needs root to run the check as another user");
-    m_sandbox.giveToNobody();
-    RunOptions options;
-    options.asNobody = true;
-    options.environment = m_sandbox.environment();
-    const RunResult run = Run(HelperPath("lockholder"), {"admin"}, options);
-    QVERIFY(run.finished);
-    QCOMPARE(run.out, QByteArray("user\n"));
-    const RunResult folder = Run(HelperPath("lockholder"), {"tempfolder"}, options);
-    QCOMPARE(folder.out, QFile::encodeName(m_sandbox.tempDir() + "/kvr_updater-65534\n"));
-}
-
-// Started with "--holder <mode> ..." the binary acts as the lock holder, so that the process
-// belongs to the same program as the test.
-int main(int argc, char** argv)
-{
-    if (argc > 2 && qstrcmp(argv[1], "--holder") == 0) {
-        if (qstrcmp(argv[2], "admin-wait") == 0) {
-            std::printf("ready\n");
-            std::fflush(stdout);
-            while (std::getchar() != EOF) {
-            }
-            return 0;
-        }
-        return RunLockHolder(argc - 1, argv + 1);
-    }
-    QCoreApplication app(argc, argv);
-    TestProcessControl test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestProcessControl)
 #include "tst_processcontrol.moc"
