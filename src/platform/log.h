@@ -4,6 +4,9 @@
 #include <QtGlobal>
 #include <QString>
 
+// Component of the program's own lines.
+constexpr char kProgramComponent[] = "kvr_up2date_ctl";
+
 // Threshold: a line of level N >= 1 is written only when LogLevel >= N; level 0 always.
 extern int LogLevel;
 

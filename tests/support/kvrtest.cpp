@@ -55,6 +55,7 @@ QProcessEnvironment Sandbox::environment() const
     env.insert("TMPDIR", tempDir());
     env.insert("CORVANTIS_CONFIG_DIR", configDir());
     env.remove("XDG_RUNTIME_DIR");
+    env.insert("TZ", "UTC");
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
         env.remove(QString::fromLatin1(name));
     return env;
