@@ -1,0 +1,283 @@
+// "check" from a local updates description, as a caller sees it.
+#include "documents.h"
+#include "kvrtest.h"
+
+#include <QtTest>
+
+using namespace KvrTest;
+
+namespace {
+
+QByteArray Pad(const QByteArray& text, int width)
+{
+    return text.size() < width ? text + QByteArray(width - text.size(), ' ') : text;
+}
+
+// One line of the listing, with the widths of the current uuid lum.5.6.0-36436...
+QByteArray Row(const QByteArray& uuid, const QByteArray& status, const QByteArray& name, int uuidWidth = 38)
+{
+    return Pad(uuid, uuidWidth) + Pad(status, 20) + Pad(name, 19) + '\n';
+}
+
+const QByteArray kUpToDate = "You have the latest version of the Corvantis Software.\n";
+
+} // namespace
+
+class TestCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void reports_data();
+    void reports();
+    void everyStatusIsReported();
+    void descriptionReadFailure();
+    void configurationReadFailureLeavesFileAlone();
+    void configurationIsWrittenByAdministrator();
+    void configurationIsNotWrittenByOthers();
+    void administratorRunKeepsInstalledRecordsAndUnknownElements();
+    void namedDescriptionFileStays();
+
+private:
+    RunResult check(const QStringList& arguments, const QString& lang = QString(), bool asNobody = false);
+    QString configFile() const { return m_sandbox->configDir() + "/.corvantis_updater.xml"; }
+    QScopedPointer<Sandbox> m_sandbox;
+};
+
+void TestCheck::init()
+{
+    m_sandbox.reset(new Sandbox);
+}
+
+RunResult TestCheck::check(const QStringList& arguments, const QString& lang, bool asNobody)
+{
+    RunOptions options;
+    options.environment = m_sandbox->environment();
+    if (!lang.isEmpty())
+        options.environment.insert("LANG", lang);
+    options.asNobody = asNobody;
+    if (asNobody)
+        m_sandbox->giveToNobody();
+    return Run(QStringList{"check"} + arguments, options);
+}
+
+void TestCheck::reports_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    const QString description = DataPath("updater/updates.xml");
+    const QByteArray header = Row("UUID", "STATUS", "NAME");
+    const QByteArray ordinary = Row("lum.5.6.1-36500.en_US.corvantis.win", "Ready To Download", "Lumen 5.6.1");
+
+    QTest::newRow("listing") << QStringList{"-u", "lum", "-d", description} << "" << 0 << header + ordinary
+                             << QByteArray();
+    QTest::newRow("listing in German") << QStringList{"-u", "lum", "-d", description} << "de_DE.UTF-8" << 0
+                                       << header
+                                              + Row("lum.5.6.1-36500.en_US.corvantis.win", "Ready To Download",
+                                                    "Lumen 5.6.1 (Deutsch)")
+                                       << QByteArray();
+    QTest::newRow("stray word is harmless") << QStringList{"-u", "lum", "stray", "-d", description} << "" << 0
+                                            << header + ordinary << QByteArray();
+    // A list of one entry is shown as it stands, locale prefix included.
+    QTest::newRow("another product")
+        << QStringList{"--update", "halden", "--descr", description} << "" << 0
+        << Row("UUID", "STATUS", "NAME", 41)
+               + Row("halden.5.6.2-36600.en_US.corvantis.win", "Ready To Download", "en_US#Halden 5.6.2", 41)
+        << QByteArray();
+    QTest::newRow("version changes the current uuid")
+        << QStringList{"-u", "lum", "-d", description, "-v", "5.5.0-30000"} << "" << 0
+        << header + ordinary + Row("lum.5.5.1-30100.en_US.corvantis.win", "Ready To Download", "en_US#Lumen 5.5.1")
+        << QByteArray();
+
+    const QByteArray record = "UUID: lum.5.6.1-36500.en_US.corvantis.win\n"
+                              "UPDATE_TYPE: 0\n"
+                              "UPDATE_NAME: Lumen 5.6.1\n"
+                              "UPDATE_PROMO_URL: en_US#https://www.corvantis.example/lum/5.6.1\n"
+                              "FILE_PATH: http://127.0.0.1:9/files/lum-5.6.1.upd\n"
+                              "FILE_SIZE: 2048KB\n"
+                              "UPDATE_STATUS: Ready To Download\n"
+                              "DATE_TIME: 2026-11-20 10:00:00\n"
+                              "LOCALE_NAME: en_US\n"
+                              "DISTRIBUTOR_NAME: Corvantis\n"
+                              "OS_TYPE: win\n"
+                              "HOTFIX_SN: 0\n"
+                              "CHECKSUM: 9e107d9d372bb6826bd81d3542a419d6\n"
+                              "\n";
+    const QByteArray block = "[BEGIN_UPDATE_DESCRIPTION]\n"
+                             "UPDATE_DESCRIPTION: Faster start.\n"
+                             "UPDATE_DESCRIPTION: Fixes the export of large projects.\n"
+                             "UPDATE_DESCRIPTION: \n"
+                             "[END_UPDATE_DESCRIPTION]\n";
+    QTest::newRow("records") << QStringList{"-u", "lum", "-d", description, "-i"} << "" << 0 << record
+                             << QByteArray();
+    QTest::newRow("records with descriptions") << QStringList{"-u", "lum", "-d", description, "-i", "-ud"} << ""
+                                               << 0 << record + block << QByteArray();
+    QTest::newRow("listing with descriptions") << QStringList{"-u", "lum", "-d", description, "-ud"} << "" << 0
+                                               << header + ordinary + block << QByteArray();
+
+    const QByteArray setupPath = "http://127.0.0.1:9/files/lum-5.6.1-setup.upd\n";
+    QTest::newRow("file paths during installation") << QStringList{"-u", "lum", "-d", description, "-ui"} << "" << 0
+                                                    << setupPath << QByteArray();
+    QTest::newRow("formatted file paths") << QStringList{"-u", "lum", "-d", description, "-ui", "-fo"} << "" << 0
+                                          << "FILE_PATH: " + setupPath << QByteArray();
+    QTest::newRow("file paths with description")
+        << QStringList{"-u", "lum", "-d", description, "-ui", "-ud"} << "" << 0
+        << setupPath + "[BEGIN_UPDATE_DESCRIPTION]\nUPDATE_DESCRIPTION: en_US#Used while installing.\n"
+                       "[END_UPDATE_DESCRIPTION]\n"
+        << QByteArray();
+
+    QTest::newRow("up to date") << QStringList{"-u", "lum", "-d", description, "-v", "9.0.0-1"} << "" << 4
+                                << QByteArray() << kUpToDate;
+    QTest::newRow("product without updates") << QStringList{"-u", "ferrowick", "-d", description} << "" << 4
+                                             << QByteArray() << kUpToDate;
+    QTest::newRow("up to date during installation")
+        << QStringList{"-u", "lum", "-d", description, "-v", "9.0.0-1", "-ui"} << "" << 1 << QByteArray()
+        << QByteArray();
+}
+
+void TestCheck::reports()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, lang);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    const RunResult run = check(arguments, lang);
+    QVERIFY(run.finished);
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.exitCode, exitCode);
+}
+
+void TestCheck::everyStatusIsReported()
+{
+    QList<UpdateSpec> updates;
+    for (int status : {0, 1, 2, 3, 4, 9}) {
+        UpdateSpec entry;
+        entry.uuid = QString("s%1").arg(status);
+        entry.status = status;
+        entry.names = QStringList{};
+        updates << entry;
+    }
+    UpdateSpec unrelated;
+    unrelated.uuid = "unrelated";
+    unrelated.status = 1;
+    unrelated.ancestors = QStringList{"lum.4.0.0-1.en_US.corvantis.win"};
+    updates << unrelated;
+    UpdateSpec nameless;
+    nameless.uuid = "nameless";
+    nameless.names = QStringList{"de_DE#Name", "en_US#"};
+    updates << nameless;
+    UpdateSpec umlaut; // padding counts the bytes of UTF-8
+    umlaut.uuid = "umlaut";
+    umlaut.names = QStringList{"de_DE#Grosse", "en_US#Größe"};
+    updates << umlaut;
+    const QString path = m_sandbox->path("statuses.xml");
+    QVERIFY(WriteFile(path, DescriptionXml(updates)));
+
+    const RunResult run = check({"-u", "lum", "-d", path});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, Row("UUID", "STATUS", "NAME") + Row("s0", "Ready To Download", "en_US#s0")
+                          + Row("s1", "Installed", "en_US#s1") + Row("s2", "Downloaded", "en_US#s2")
+                          + Row("s3", "Canceled Install", "en_US#s3") + Row("s4", "Canceled Download", "en_US#s4")
+                          + Row("s9", "Unknown", "en_US#s9") + Row("nameless", "Ready To Download", "")
+                          + Row("umlaut", "Ready To Download", "Größe"));
+}
+
+void TestCheck::descriptionReadFailure()
+{
+    UpdateSpec entry;
+    entry.uuid = "u1";
+    QByteArray broken = DescriptionXml({entry});
+    broken.replace("<FilePath>", "<Path>").replace("</FilePath>", "</Path>");
+    const QString path = m_sandbox->path("broken.xml");
+    QVERIFY(WriteFile(path, broken));
+    const RunResult run = check({"-u", "lum", "-d", path});
+    QCOMPARE(run.err, QByteArray("Updating failed as there was an error reading the updates description file.\n"));
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.exitCode, 9);
+    QVERIFY(LogLinesOf(*m_sandbox, run.pid)
+                .filter("Error in class 'CUpdate': tag 'FilePath' does not satisfy 'minOccurs = 1' condition")
+                .size()
+            == 1);
+}
+
+void TestCheck::configurationReadFailureLeavesFileAlone()
+{
+    const QByteArray broken = "<CorvantisUpdaterConfig><UpdateUrl>x</UpdateUrl></CorvantisUpdaterConfig>";
+    QVERIFY(WriteFile(configFile(), broken));
+    const RunResult run = check({"-u", "lum", "-d", DataPath("updater/updates.xml")});
+    QCOMPARE(run.err,
+             QByteArray("Updating failed as there was an error reading the Corvantis Updater configuration file.\n"));
+    QCOMPARE(run.exitCode, 7);
+    QCOMPARE(ReadFile(configFile()), broken);
+}
+
+void TestCheck::configurationIsWrittenByAdministrator()
+{
+    if (!IsRoot())
+        QSKIP("needs root");
+    QVERIFY(!QFile::exists(configFile()));
+    const RunResult run = check({"-u", "lum", "-d", DataPath("updater/updates.xml")});
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray written = ReadFile(configFile());
+    QVERIFY(written.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CorvantisUpdaterConfig"));
+    // Only installed records are kept: the new update is not in the file.
+    QVERIFY(written.contains("<ProductName>Corvantis Lumen</ProductName>"));
+    QVERIFY(!written.contains("lum.5.6.1-36500"));
+    QVERIFY(LogLinesOf(*m_sandbox, run.pid).filter("failed").isEmpty());
+}
+
+void TestCheck::configurationIsNotWrittenByOthers()
+{
+    if (!IsRoot())
+        QSKIP("needs root to run the program as nobody");
+    const RunResult run = check({"-u", "lum", "-d", DataPath("updater/updates.xml")}, QString(), true);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(!run.out.isEmpty());
+    QVERIFY(!QFile::exists(configFile()));
+    // The per-user settings are written all the same.
+    QVERIFY(QFile::exists(m_sandbox->path("xdgconfig/Corvantis Software/Corvantis Lumen.conf")));
+}
+
+void TestCheck::administratorRunKeepsInstalledRecordsAndUnknownElements()
+{
+    if (!IsRoot())
+        QSKIP("needs root");
+    UpdateSpec installed;
+    installed.uuid = "lum.5.6.0-36436.hotfix2.en_US.corvantis.win";
+    installed.status = 1;
+    UpdateSpec downloaded;
+    downloaded.uuid = "lum.5.6.0-36436.hotfix3.en_US.corvantis.win";
+    downloaded.status = 2;
+    QVERIFY(WriteFile(configFile(), ConfigXml({installed, downloaded}, {}, "<Telemetry level=\"off\">x</Telemetry>\n")));
+
+    const RunResult run = check({"-u", "lum", "-d", DataPath("updater/updates.xml")});
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray written = ReadFile(configFile());
+    QVERIFY(written.contains("<Telemetry level=\"off\">x</Telemetry>"));
+    QVERIFY(written.contains(installed.uuid.toUtf8()));
+    QVERIFY(!written.contains(downloaded.uuid.toUtf8()));
+    QVERIFY(written.contains("<RemindPeriod>3</RemindPeriod>"));
+    const QStringList removed = LogLinesOf(*m_sandbox, run.pid).filter("Update has insufficient status");
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(LogText(removed.first()),
+             "Update has insufficient status 2. Update record " + downloaded.uuid
+                 + " has been deleted from updater config.");
+}
+
+void TestCheck::namedDescriptionFileStays()
+{
+    const QString path = m_sandbox->path("mine.xml");
+    QVERIFY(QFile::copy(DataPath("updater/updates.xml"), path));
+    QCOMPARE(check({"-u", "lum", "-d", path}).exitCode, 0);
+    QVERIFY(QFile::exists(path));
+}
+
+QTEST_GUILESS_MAIN(TestCheck)
+#include "tst_check.moc"

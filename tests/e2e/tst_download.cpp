@@ -1,0 +1,171 @@
+// "download" up to its first network step: selection, hotfix order and the download folder checks.
+#include "documents.h"
+#include "kvrtest.h"
+
+#include <QtTest>
+
+#include <sys/mount.h>
+
+using namespace KvrTest;
+
+namespace {
+
+UpdateSpec Update(const QString& uuid, quint32 hotfix = 0, quint32 sizeKb = 1)
+{
+    UpdateSpec entry;
+    entry.uuid = uuid;
+    entry.hotfix = hotfix;
+    entry.fileSizeKb = sizeKb;
+    return entry;
+}
+
+
+} // namespace
+
+class TestDownload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void selection_data();
+    void selection();
+    void folderIsAFile();
+    void exactlyEnoughSpaceIsRefused_data();
+    void exactlyEnoughSpaceIsRefused();
+    void updateDuringInstallationNeedsNoAdministrator();
+
+private:
+    RunResult download(const QStringList& arguments, bool asNobody = false);
+    QString probedUrl(const RunResult& run) const;
+    QScopedPointer<Sandbox> m_sandbox;
+};
+
+void TestDownload::init()
+{
+    m_sandbox.reset(new Sandbox);
+}
+
+RunResult TestDownload::download(const QStringList& arguments, bool asNobody)
+{
+    RunOptions options;
+    options.environment = m_sandbox->environment();
+    options.asNobody = asNobody;
+    if (asNobody)
+        m_sandbox->giveToNobody();
+    return Run(QStringList{"download", "-u", "lum"} + arguments, options);
+}
+
+// The first update file the run went to probe, from its log.
+QString TestDownload::probedUrl(const RunResult& run) const
+{
+    const QRegularExpression probe("HEAD (\\S+) not sent\\.$");
+    for (const QString& line : LogLinesOf(*m_sandbox, run.pid)) {
+        const QRegularExpressionMatch match = probe.match(LogText(line));
+        if (match.hasMatch())
+            return match.captured(1);
+    }
+    return QString();
+}
+
+void TestDownload::selection_data()
+{
+    QTest::addColumn<bool>("fromConfig"); // the updates come with -c instead of -d
+    QTest::addColumn<QList<UpdateSpec>>("updates");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");
+    QTest::addColumn<QString>("firstUuid"); // the update probed first
+
+    const QList<UpdateSpec> ordinaryAndHotfix{Update("hf5", 5), Update("ord1")};
+    const QList<UpdateSpec> hotfixes{Update("hf3", 3), Update("hf1", 1), Update("hf2", 2)};
+    const QList<UpdateSpec> duplicate{Update("hf4a", 4), Update("hf4b", 4)};
+    QTest::newRow("ordinary before hotfixes") << false << ordinaryAndHotfix << 8 << QByteArray() << "ord1";
+    QTest::newRow("hotfixes in serial order") << false << hotfixes << 8 << QByteArray() << "hf1";
+    QTest::newRow("duplicate serial number") << false << duplicate << 23
+                                             << QByteArray("This update cannot be installed.\n") << "";
+    QTest::newRow("nothing applies") << false << QList<UpdateSpec>{} << 4
+                                     << QByteArray("You have the latest version of the Corvantis Software.\n") << "";
+
+    QTest::newRow("config: queue in document order") << true << QList<UpdateSpec>{Update("c2"), Update("c1")} << 8
+                                                     << QByteArray() << "c2";
+    QTest::newRow("config: hotfixes in serial order") << true << hotfixes << 8 << QByteArray() << "hf1";
+    QTest::newRow("config: duplicate serial number") << true << duplicate << 23
+                                                     << QByteArray("This update cannot be installed.\n") << "";
+    QTest::newRow("config: nothing pending") << true << QList<UpdateSpec>{} << 1
+                                             << QByteArray("You have the latest version of the Corvantis Software.\n")
+                                             << "";
+}
+
+void TestDownload::selection()
+{
+    QFETCH(bool, fromConfig);
+    QFETCH(QList<UpdateSpec>, updates);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    QFETCH(QString, firstUuid);
+
+    const QString file = m_sandbox->path("document.xml");
+    QVERIFY(WriteFile(file, fromConfig ? ConfigXml(updates) : DescriptionXml(updates)));
+    const RunResult run = download({fromConfig ? "-c" : "-d", file, "-p", m_sandbox->downloads()});
+    QVERIFY(run.finished);
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.exitCode, exitCode);
+    if (!firstUuid.isEmpty())
+        QCOMPARE(probedUrl(run), QString("http://127.0.0.1:9/files/%1.upd").arg(firstUuid));
+}
+
+void TestDownload::folderIsAFile()
+{
+    const QString file = m_sandbox->path("document.xml");
+    QVERIFY(WriteFile(file, DescriptionXml({Update("ord1")})));
+    const RunResult run = download({"-d", file, "-p", file});
+    QCOMPARE(run.err, QByteArray("Updating failed as the download folder you specified does not exist.\n"));
+    QCOMPARE(run.exitCode, 29);
+}
+
+void TestDownload::exactlyEnoughSpaceIsRefused_data()
+{
+    QTest::addColumn<quint32>("sizeKb");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");
+    // The folder is a file system of exactly 1 MiB.
+    QTest::newRow("one byte more than needed") << quint32(1023) << 8 << QByteArray();
+    QTest::newRow("exactly as many bytes as needed") << quint32(1024) << 30
+                                                     << QByteArray("Updating failed as there is not enough free disk space.\n");
+}
+
+void TestDownload::exactlyEnoughSpaceIsRefused()
+{
+    QFETCH(quint32, sizeKb);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    const QString folder = m_sandbox->path("small");
+    QVERIFY(QDir().mkpath(folder));
+    if (!IsRoot() || mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP("a 1 MiB file system cannot be mounted here");
+    const QString file = m_sandbox->path("document.xml");
+    QVERIFY(WriteFile(file, DescriptionXml({Update("big", 0, sizeKb)})));
+    const RunResult run = download({"-d", file, "-p", folder});
+    umount(QFile::encodeName(folder).constData());
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.exitCode, exitCode);
+}
+
+void TestDownload::updateDuringInstallationNeedsNoAdministrator()
+{
+    if (!IsRoot())
+        QSKIP("needs root to run the program as nobody");
+    UpdateSpec setup = Update("setup");
+    setup.type = 2;
+    const QString file = m_sandbox->path("document.xml");
+    QVERIFY(WriteFile(file, DescriptionXml({setup})));
+    const RunResult run = download({"-d", file, "-p", m_sandbox->downloads(), "-ui"}, true);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 8);
+    QCOMPARE(probedUrl(run), QString("http://127.0.0.1:9/files/setup.upd"));
+    QVERIFY(!QFile::exists(m_sandbox->configDir() + "/.corvantis_updater.xml"));
+}
+
+QTEST_GUILESS_MAIN(TestDownload)
+#include "tst_download.moc"
