@@ -14,9 +14,10 @@ QByteArray Pad(const QByteArray& text, int width)
 }
 
 // One line of the listing, with the widths of the current uuid lum.5.6.0-36436...
-QByteArray Row(const QByteArray& uuid, const QByteArray& status, const QByteArray& name, int uuidWidth = 38)
+QByteArray Row(const QByteArray& uuid, const QByteArray& status, const QByteArray& name, int uuidWidth = 38,
+               int statusWidth = 20)
 {
-    return Pad(uuid, uuidWidth) + Pad(status, 20) + Pad(name, 19) + '\n';
+    return Pad(uuid, uuidWidth) + Pad(status, statusWidth) + Pad(name, 19) + '\n';
 }
 
 const QByteArray kUpToDate = "You have the latest version of the Corvantis Software.\n";
@@ -34,10 +35,9 @@ private slots:
     void everyStatusIsReported();
     void descriptionReadFailure();
     void configurationReadFailureLeavesFileAlone();
+    void translations();
     void configurationIsWrittenByAdministrator();
     void configurationIsNotWrittenByOthers();
-    void administratorRunKeepsInstalledRecordsAndUnknownElements();
-    void namedDescriptionFileStays();
 
 private:
     RunResult check(const QStringList& arguments, const QString& lang = QString(), bool asNobody = false);
@@ -182,6 +182,7 @@ void TestCheck::everyStatusIsReported()
 
     const RunResult run = check({"-u", "lum", "-d", path});
     QCOMPARE(run.exitCode, 0);
+    QVERIFY(QFile::exists(path)); // a description named by the caller is left in place
     QCOMPARE(run.out, Row("UUID", "STATUS", "NAME") + Row("s0", "Ready To Download", "en_US#s0")
                           + Row("s1", "Installed", "en_US#s1") + Row("s2", "Downloaded", "en_US#s2")
                           + Row("s3", "Canceled Install", "en_US#s3") + Row("s4", "Canceled Download", "en_US#s4")
@@ -218,21 +219,6 @@ void TestCheck::configurationReadFailureLeavesFileAlone()
     QCOMPARE(ReadFile(configFile()), broken);
 }
 
-void TestCheck::configurationIsWrittenByAdministrator()
-{
-    if (!IsRoot())
-        QSKIP("needs root");
-    QVERIFY(!QFile::exists(configFile()));
-    const RunResult run = check({"-u", "lum", "-d", DataPath("updater/updates.xml")});
-    QCOMPARE(run.exitCode, 0);
-    const QByteArray written = ReadFile(configFile());
-    QVERIFY(written.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CorvantisUpdaterConfig"));
-    // Only installed records are kept: the new update is not in the file.
-    QVERIFY(written.contains("<ProductName>Corvantis Lumen</ProductName>"));
-    QVERIFY(!written.contains("lum.5.6.1-36500"));
-    QVERIFY(LogLinesOf(*m_sandbox, run.pid).filter("failed").isEmpty());
-}
-
 void TestCheck::configurationIsNotWrittenByOthers()
 {
     if (!IsRoot())
@@ -245,10 +231,51 @@ void TestCheck::configurationIsNotWrittenByOthers()
     QVERIFY(QFile::exists(m_sandbox->path("xdgconfig/Corvantis Software/Corvantis Lumen.conf")));
 }
 
-void TestCheck::administratorRunKeepsInstalledRecordsAndUnknownElements()
+void TestCheck::translations()
+{
+    // The install location comes from the machine-wide settings in /etc/xdg; the run gets its own
+    // /etc/xdg in a private mount namespace, naming an install folder that holds a German translation.
+    if (!IsRoot() || QProcess::execute("unshare", {"-m", "true"}) != 0)
+        QSKIP("needs root and mount namespaces");
+    const QString etc = m_sandbox->path("etcxdg");
+    QVERIFY(QDir().mkpath(etc + "/Corvantis") && QDir().mkpath(m_sandbox->path("install/Resources/de")));
+    QVERIFY(WriteFile(etc + "/Corvantis/Corvantis Lumen.conf",
+                      "[General]\nInstallLocation=" + QFile::encodeName(m_sandbox->path("install")) + "\n"));
+    QVERIFY(QFile::copy(DataPath("i18n/corvantis.qm"), m_sandbox->path("install/Resources/de/corvantis.qm")));
+    RunOptions options;
+    options.environment = m_sandbox->environment();
+    options.environment.insert("LANG", "de_DE.UTF-8");
+    auto run = [&](const QStringList& arguments) {
+        return Run("unshare", QStringList{"-m", "sh", "-c", "mount --bind \"$0\" /etc/xdg && exec \"$@\"", etc,
+                                          ProgramPath(), "check", "-u"} + arguments, options);
+    };
+    const QString description = DataPath("updater/updates.xml");
+    RunResult listed = run({"lum", "-d", description});
+    // The status column is as wide as the translated "Ready To Download".
+    QCOMPARE(listed.out, Row("UUID", "STATUS", "NAME", 38, 27)
+                             + Row("lum.5.6.1-36500.en_US.corvantis.win", "Bereit zum Herunterladen",
+                                   "Lumen 5.6.1 (Deutsch)", 38, 27));
+    RunResult upToDate = run({"lum", "-d", description, "-v", "9.0.0-1"});
+    QCOMPARE(upToDate.err, QByteArray("Sie haben die neueste Version der Corvantis Software.\n"));
+    QCOMPARE(upToDate.exitCode, 4);
+    // The command line is checked before the translators are installed.
+    QCOMPARE(run({"zap"}).err, QByteArray("Update mode [zap] is unknown.\n"));
+}
+
+void TestCheck::configurationIsWrittenByAdministrator()
 {
     if (!IsRoot())
         QSKIP("needs root");
+    // A first run creates the file; only installed records are kept, so the new update is not in it.
+    const RunResult first = check({"-u", "lum", "-d", DataPath("updater/updates.xml")});
+    QCOMPARE(first.exitCode, 0);
+    const QByteArray created = ReadFile(configFile());
+    QVERIFY(created.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CorvantisUpdaterConfig"));
+    QVERIFY(created.contains("<ProductName>Corvantis Lumen</ProductName>"));
+    QVERIFY(!created.contains("lum.5.6.1-36500"));
+    QVERIFY(LogLinesOf(*m_sandbox, first.pid).filter("failed").isEmpty());
+
+    // A later run keeps installed records and elements it does not know, and drops the others.
     UpdateSpec installed;
     installed.uuid = "lum.5.6.0-36436.hotfix2.en_US.corvantis.win";
     installed.status = 1;
@@ -269,14 +296,6 @@ void TestCheck::administratorRunKeepsInstalledRecordsAndUnknownElements()
     QCOMPARE(LogText(removed.first()),
              "Update has insufficient status 2. Update record " + downloaded.uuid
                  + " has been deleted from updater config.");
-}
-
-void TestCheck::namedDescriptionFileStays()
-{
-    const QString path = m_sandbox->path("mine.xml");
-    QVERIFY(QFile::copy(DataPath("updater/updates.xml"), path));
-    QCOMPARE(check({"-u", "lum", "-d", path}).exitCode, 0);
-    QVERIFY(QFile::exists(path));
 }
 
 QTEST_GUILESS_MAIN(TestCheck)

@@ -30,7 +30,6 @@ private slots:
     void init();
     void selection_data();
     void selection();
-    void folderIsAFile();
     void exactlyEnoughSpaceIsRefused_data();
     void exactlyEnoughSpaceIsRefused();
     void updateDuringInstallationNeedsNoAdministrator();
@@ -72,6 +71,7 @@ void TestDownload::selection_data()
 {
     QTest::addColumn<bool>("fromConfig"); // the updates come with -c instead of -d
     QTest::addColumn<QList<UpdateSpec>>("updates");
+    QTest::addColumn<bool>("folderIsFile"); // -p names a file instead of a folder
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("err");
     QTest::addColumn<QString>("firstUuid"); // the update probed first
@@ -79,19 +79,23 @@ void TestDownload::selection_data()
     const QList<UpdateSpec> ordinaryAndHotfix{Update("hf5", 5), Update("ord1")};
     const QList<UpdateSpec> hotfixes{Update("hf3", 3), Update("hf1", 1), Update("hf2", 2)};
     const QList<UpdateSpec> duplicate{Update("hf4a", 4), Update("hf4b", 4)};
-    QTest::newRow("ordinary before hotfixes") << false << ordinaryAndHotfix << 8 << QByteArray() << "ord1";
-    QTest::newRow("hotfixes in serial order") << false << hotfixes << 8 << QByteArray() << "hf1";
-    QTest::newRow("duplicate serial number") << false << duplicate << 23
+    QTest::newRow("ordinary before hotfixes") << false << ordinaryAndHotfix << false << 8 << QByteArray() << "ord1";
+    QTest::newRow("hotfixes in serial order") << false << hotfixes << false << 8 << QByteArray() << "hf1";
+    QTest::newRow("duplicate serial number") << false << duplicate << false << 23
                                              << QByteArray("This update cannot be installed.\n") << "";
-    QTest::newRow("nothing applies") << false << QList<UpdateSpec>{} << 4
+    QTest::newRow("download folder is a file") << false << QList<UpdateSpec>{Update("ord1")} << true << 29
+                                               << QByteArray("Updating failed as the download folder you "
+                                                             "specified does not exist.\n")
+                                               << "";
+    QTest::newRow("nothing applies") << false << QList<UpdateSpec>{} << false << 4
                                      << QByteArray("You have the latest version of the Corvantis Software.\n") << "";
 
-    QTest::newRow("config: queue in document order") << true << QList<UpdateSpec>{Update("c2"), Update("c1")} << 8
+    QTest::newRow("config: queue in document order") << true << QList<UpdateSpec>{Update("c2"), Update("c1")} << false << 8
                                                      << QByteArray() << "c2";
-    QTest::newRow("config: hotfixes in serial order") << true << hotfixes << 8 << QByteArray() << "hf1";
-    QTest::newRow("config: duplicate serial number") << true << duplicate << 23
+    QTest::newRow("config: hotfixes in serial order") << true << hotfixes << false << 8 << QByteArray() << "hf1";
+    QTest::newRow("config: duplicate serial number") << true << duplicate << false << 23
                                                      << QByteArray("This update cannot be installed.\n") << "";
-    QTest::newRow("config: nothing pending") << true << QList<UpdateSpec>{} << 1
+    QTest::newRow("config: nothing pending") << true << QList<UpdateSpec>{} << false << 1
                                              << QByteArray("You have the latest version of the Corvantis Software.\n")
                                              << "";
 }
@@ -100,28 +104,20 @@ void TestDownload::selection()
 {
     QFETCH(bool, fromConfig);
     QFETCH(QList<UpdateSpec>, updates);
+    QFETCH(bool, folderIsFile);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, err);
     QFETCH(QString, firstUuid);
 
     const QString file = m_sandbox->path("document.xml");
     QVERIFY(WriteFile(file, fromConfig ? ConfigXml(updates) : DescriptionXml(updates)));
-    const RunResult run = download({fromConfig ? "-c" : "-d", file, "-p", m_sandbox->downloads()});
+    const RunResult run = download({fromConfig ? "-c" : "-d", file, "-p", folderIsFile ? file : m_sandbox->downloads()});
     QVERIFY(run.finished);
     QCOMPARE(run.err, err);
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(run.exitCode, exitCode);
     if (!firstUuid.isEmpty())
         QCOMPARE(probedUrl(run), QString("http://127.0.0.1:9/files/%1.upd").arg(firstUuid));
-}
-
-void TestDownload::folderIsAFile()
-{
-    const QString file = m_sandbox->path("document.xml");
-    QVERIFY(WriteFile(file, DescriptionXml({Update("ord1")})));
-    const RunResult run = download({"-d", file, "-p", file});
-    QCOMPARE(run.err, QByteArray("Updating failed as the download folder you specified does not exist.\n"));
-    QCOMPARE(run.exitCode, 29);
 }
 
 void TestDownload::exactlyEnoughSpaceIsRefused_data()

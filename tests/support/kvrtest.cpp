@@ -35,6 +35,16 @@ bool IsRoot()
     return geteuid() == 0;
 }
 
+Argv::Argv(const QStringList& words)
+{
+    m_storage.push_back("kvr_updater_ctl");
+    for (const QString& word : words)
+        m_storage.push_back(word.toUtf8());
+    for (QByteArray& word : m_storage)
+        m_pointers.push_back(word.data());
+    m_pointers.push_back(nullptr);
+}
+
 Sandbox::Sandbox()
 {
     for (const char* sub : {"home/Downloads", "config", "tmp", "state", "xdgconfig"})

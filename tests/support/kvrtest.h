@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <vector>
+
 namespace KvrTest {
 
 // Path of the built program, of a file under tests/data, and of a helper program.
@@ -16,6 +18,19 @@ QString HelperPath(const QString& name);
 
 // True when the tests run as root, so that non-administrator paths can be tried as nobody.
 bool IsRoot();
+
+// Words as main receives them, after the program name.
+class Argv
+{
+public:
+    explicit Argv(const QStringList& words);
+    int argc() const { return int(m_pointers.size()) - 1; }
+    char** argv() { return m_pointers.data(); }
+
+private:
+    std::vector<QByteArray> m_storage;
+    std::vector<char*> m_pointers;
+};
 
 // A private set of folders for one run of the program: home, per-user configuration, per-user
 // state (the log fallback), temporary folder and the machine-wide configuration folder.

@@ -1,30 +1,11 @@
 // Option look-ups on the raw word list.
 #include "app/commandline.h"
+#include "kvrtest.h"
 
 #include <QtTest>
 
-#include <vector>
 
-namespace {
-
-// Builds a CCommandLine from words as main would receive them.
-struct Args {
-    explicit Args(const QStringList& words)
-    {
-        storage.push_back("kvr_updater_ctl");
-        for (const QString& word : words)
-            storage.push_back(word.toUtf8());
-        for (QByteArray& word : storage)
-            pointers.push_back(word.data());
-        pointers.push_back(nullptr);
-    }
-    int argc() const { return int(pointers.size()) - 1; }
-    char** argv() { return pointers.data(); }
-    std::vector<QByteArray> storage;
-    std::vector<char*> pointers;
-};
-
-} // namespace
+using KvrTest::Argv;
 
 class TestCommandLine : public QObject
 {
@@ -38,12 +19,12 @@ private slots:
 
 void TestCommandLine::actionAndWords()
 {
-    Args args({"check", "-u", "lum", "--descr", "Überblick.xml"});
+    Argv args({"check", "-u", "lum", "--descr", "Überblick.xml"});
     CCommandLine line(args.argc(), args.argv());
     QCOMPARE(line.Action(), QString("check"));
     QCOMPARE(line.Words(), (QStringList{"kvr_updater_ctl", "check", "-u", "lum", "--descr", "Überblick.xml"}));
 
-    Args none({});
+    Argv none({});
     CCommandLine empty(none.argc(), none.argv());
     QCOMPARE(empty.Action(), QString());
     QVERIFY(!empty.HasOption(Options::Update));
@@ -90,7 +71,7 @@ void TestCommandLine::lookups()
             chosen = candidate;
     }
     QVERIFY(chosen);
-    Args args(words);
+    Argv args(words);
     CCommandLine line(args.argc(), args.argv());
     QCOMPARE(line.HasOption(*chosen), present);
     QCOMPARE(line.OptionValue(*chosen), value);
