@@ -69,75 +69,13 @@ void TestCheck::reports_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("out");
     QTest::addColumn<QByteArray>("err");
-
-    const QString description = DataPath("updater/updates.xml");
-    const QByteArray header = Row("UUID", "STATUS", "NAME");
-    const QByteArray ordinary = Row("lum.5.6.1-36500.en_US.corvantis.win", "Ready To Download", "Lumen 5.6.1");
-
-    QTest::newRow("listing") << QStringList{"-u", "lum", "-d", description} << "" << 0 << header + ordinary
-                             << QByteArray();
-    QTest::newRow("listing in German") << QStringList{"-u", "lum", "-d", description} << "de_DE.UTF-8" << 0
-                                       << header
-                                              + Row("lum.5.6.1-36500.en_US.corvantis.win", "Ready To Download",
-                                                    "Lumen 5.6.1 (Deutsch)")
-                                       << QByteArray();
-    QTest::newRow("stray word is harmless") << QStringList{"-u", "lum", "stray", "-d", description} << "" << 0
-                                            << header + ordinary << QByteArray();
-    // A list of one entry is shown as it stands, locale prefix included.
-    QTest::newRow("another product")
-        << QStringList{"--update", "halden", "--descr", description} << "" << 0
-        << Row("UUID", "STATUS", "NAME", 41)
-               + Row("halden.5.6.2-36600.en_US.corvantis.win", "Ready To Download", "en_US#Halden 5.6.2", 41)
-        << QByteArray();
-    QTest::newRow("version changes the current uuid")
-        << QStringList{"-u", "lum", "-d", description, "-v", "5.5.0-30000"} << "" << 0
-        << header + ordinary + Row("lum.5.5.1-30100.en_US.corvantis.win", "Ready To Download", "en_US#Lumen 5.5.1")
-        << QByteArray();
-
-    const QByteArray record = "UUID: lum.5.6.1-36500.en_US.corvantis.win\n"
-                              "UPDATE_TYPE: 0\n"
-                              "UPDATE_NAME: Lumen 5.6.1\n"
-                              "UPDATE_PROMO_URL: en_US#https://www.corvantis.example/lum/5.6.1\n"
-                              "FILE_PATH: http://127.0.0.1:9/files/lum-5.6.1.upd\n"
-                              "FILE_SIZE: 2048KB\n"
-                              "UPDATE_STATUS: Ready To Download\n"
-                              "DATE_TIME: 2026-11-20 10:00:00\n"
-                              "LOCALE_NAME: en_US\n"
-                              "DISTRIBUTOR_NAME: Corvantis\n"
-                              "OS_TYPE: win\n"
-                              "HOTFIX_SN: 0\n"
-                              "CHECKSUM: 9e107d9d372bb6826bd81d3542a419d6\n"
-                              "\n";
-    const QByteArray block = "[BEGIN_UPDATE_DESCRIPTION]\n"
-                             "UPDATE_DESCRIPTION: Faster start.\n"
-                             "UPDATE_DESCRIPTION: Fixes the export of large projects.\n"
-                             "UPDATE_DESCRIPTION: \n"
-                             "[END_UPDATE_DESCRIPTION]\n";
-    QTest::newRow("records") << QStringList{"-u", "lum", "-d", description, "-i"} << "" << 0 << record
-                             << QByteArray();
-    QTest::newRow("records with descriptions") << QStringList{"-u", "lum", "-d", description, "-i", "-ud"} << ""
-                                               << 0 << record + block << QByteArray();
-    QTest::newRow("listing with descriptions") << QStringList{"-u", "lum", "-d", description, "-ud"} << "" << 0
-                                               << header + ordinary + block << QByteArray();
-
-    const QByteArray setupPath = "http://127.0.0.1:9/files/lum-5.6.1-setup.upd\n";
-    QTest::newRow("file paths during installation") << QStringList{"-u", "lum", "-d", description, "-ui"} << "" << 0
-                                                    << setupPath << QByteArray();
-    QTest::newRow("formatted file paths") << QStringList{"-u", "lum", "-d", description, "-ui", "-fo"} << "" << 0
-                                          << "FILE_PATH: " + setupPath << QByteArray();
-    QTest::newRow("file paths with description")
-        << QStringList{"-u", "lum", "-d", description, "-ui", "-ud"} << "" << 0
-        << setupPath + "[BEGIN_UPDATE_DESCRIPTION]\nUPDATE_DESCRIPTION: en_US#Used while installing.\n"
-                       "[END_UPDATE_DESCRIPTION]\n"
-        << QByteArray();
-
-    QTest::newRow("up to date") << QStringList{"-u", "lum", "-d", description, "-v", "9.0.0-1"} << "" << 4
-                                << QByteArray() << kUpToDate;
-    QTest::newRow("product without updates") << QStringList{"-u", "ferrowick", "-d", description} << "" << 4
-                                             << QByteArray() << kUpToDate;
-    QTest::newRow("up to date during installation")
-        << QStringList{"-u", "lum", "-d", description, "-v", "9.0.0-1", "-ui"} << "" << 1 << QByteArray()
-        << QByteArray();
+    // @DESCR@ stands for updater/updates.xml.
+    for (const QJsonValue& row : Cases("updater/reports.json")) {
+        QTest::newRow(qPrintable(row["name"].toString()))
+            << Words(row["args"]).replaceInStrings("@DESCR@", DataPath("updater/updates.xml"))
+            << row["lang"].toString() << row["exit"].toInt() << row["out"].toString().toUtf8()
+            << row["err"].toString().toUtf8();
+    }
 }
 
 void TestCheck::reports()

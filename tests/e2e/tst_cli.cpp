@@ -65,80 +65,9 @@ void TestCli::validation_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
-
-    const QString conflict = "Simultaneous usage of command line arguments is incorrect.";
-    QTest::newRow("unknown action") << QStringList{"update"} << "Updater command [update] is unknown.";
-    QTest::newRow("install is not an action") << QStringList{"install", "-u", "lum"}
-                                              << "Updater command [install] is unknown.";
-    QTest::newRow("actions are case-sensitive") << QStringList{"Check", "-u", "lum"}
-                                                << "Updater command [Check] is unknown.";
-    QTest::newRow("unknown argument") << QStringList{"check", "-u", "lum", "--verbose"}
-                                      << "Updater command line argument [--verbose] is unknown.";
-    QTest::newRow("password is never an argument") << QStringList{"check", "-u", "lum", "-pp", "secret"}
-                                                   << "Updater command line argument [-pp] is unknown.";
-    QTest::newRow("a value that looks like an option") << QStringList{"check", "-u", "lum", "-v", "-5"}
-                                                       << "Updater command line argument [-5] is unknown.";
-    QTest::newRow("unknown argument before unknown mode") << QStringList{"check", "-u", "zap", "-x"}
-                                                          << "Updater command line argument [-x] is unknown.";
-    QTest::newRow("missing update type") << QStringList{"check"} << "Update mode [] is unknown.";
-    QTest::newRow("unknown update type") << QStringList{"check", "--update", "Lum"} << "Update mode [Lum] is unknown.";
-    QTest::newRow("later value wins") << QStringList{"check", "-u", "lum", "-u", "zap"}
-                                      << "Update mode [zap] is unknown.";
-    QTest::newRow("file needs download") << QStringList{"check", "-u", "file", "-f", "a", "-p", "@DIR@"}
-                                         << "Illegal command [check] for update mode [file].";
-    QTest::newRow("file needs a source") << QStringList{"download", "-u", "file", "-p", "@DIR@"}
-                                         << "Update mode [file] needs a source file to download it.";
-    QTest::newRow("file needs a target") << QStringList{"download", "-u", "file", "-f", "http://127.0.0.1/a"}
-                                         << "Update mode [file] needs a target path to download the file.";
-    QTest::newRow("-p followed by an option has no value")
-        << QStringList{"download", "-u", "file", "-f", "x", "-p", "-fo"}
-        << "Update mode [file] needs a target path to download the file.";
-    QTest::newRow("unknown interactive mode") << QStringList{"check", "-u", "lum", "-m", "quiet"}
-                                              << "Updater interactive mode [quiet] is unknown.";
-    QTest::newRow("mode followed by an option") << QStringList{"check", "-u", "lum", "-m", "-i"}
-                                                << "Updater interactive mode [] is unknown.";
-    QTest::newRow("mode as the last word") << QStringList{"check", "-u", "lum", "--mode"}
-                                           << "Updater interactive mode [] is unknown.";
-    QTest::newRow("long and short update") << QStringList{"check", "-u", "lum", "--update", "lum"} << conflict;
-    QTest::newRow("long and short mode") << QStringList{"check", "-u", "lum", "-m", "low", "--mode", "low"}
-                                         << conflict;
-    QTest::newRow("long and short -ud") << QStringList{"check", "-u", "lum", "-ud", "--update-description"}
-                                        << conflict;
-    QTest::newRow("descr with url") << QStringList{"check", "-u", "lum", "-d", "@FILE@", "-l", "http://127.0.0.1/"}
-                                    << conflict;
-    QTest::newRow("config with uuid list") << QStringList{"download", "-u", "lum", "-c", "@FILE@", "-id", "a"}
-                                           << conflict;
-    QTest::newRow("config with descr") << QStringList{"download", "-u", "lum", "--config", "@FILE@", "-d", "@FILE@"}
-                                       << conflict;
-    QTest::newRow("conflict before a missing path")
-        << QStringList{"download", "-u", "lum", "-c", "/nonexistent/c.xml", "-l", "http://127.0.0.1/"} << conflict;
-    QTest::newRow("missing path") << QStringList{"download", "-u", "lum", "-p", "/nonexistent/folder"}
-                                  << "Invalid file path: [/nonexistent/folder]";
-    QTest::newRow("path without value") << QStringList{"download", "-u", "lum", "-p"} << "Invalid file path: []";
-    QTest::newRow("missing description") << QStringList{"check", "-u", "lum", "-d", "/nonexistent/d.xml"}
-                                         << "Invalid file path: [/nonexistent/d.xml]";
-    QTest::newRow("invalid url") << QStringList{"check", "-u", "lum", "-l", "http://[::1"} << "Invalid URL: []";
-    QTest::newRow("invalid proxy url") << QStringList{"check", "-u", "lum", "-ps", "http://a b"} << "Invalid URL: []";
-    QTest::newRow("port out of range") << QStringList{"check", "-u", "lum", "-ps", "127.0.0.1", "-po", "70000"}
-                                       << "Invalid port: [70000]";
-    QTest::newRow("port not a number") << QStringList{"check", "-u", "lum", "-ps", "127.0.0.1", "-po", "80a"}
-                                       << "Invalid port: [80a]";
-    QTest::newRow("port without server") << QStringList{"check", "-u", "lum", "-po", "8080"}
-                                         << "Proxy port argument without proxy server URL.";
-    const QString badDate =
-        "Incorrect date-time format: mus be RFC 822 e.g. \"Wed, 02 Jun 2013 14:33:09 GMT\"";
-    QTest::newRow("date with the wrong weekday") << QStringList{"download", "-u", "lum", "-lm",
-                                                                "Wed, 29 Jun 2013 14:33:09 GMT"}
-                                                 << badDate;
-    QTest::newRow("date with an offset") << QStringList{"download", "-u", "lum", "-lm",
-                                                        "Sat, 29 Jun 2013 14:33:09 +0000"}
-                                         << badDate;
-    QTest::newRow("date without weekday") << QStringList{"download", "-u", "lum", "-lm", "29 Jun 2013 14:33:09 GMT"}
-                                          << badDate;
-    QTest::newRow("halden check needs a source")
-        << QStringList{"check", "-u", "halden"}
-        << "To check for Corvantis Halden updates, you must specify the URL to the updates description file or "
-           "the path to it if this file is stored locally.";
+    // @DIR@ stands for an existing folder, @FILE@ for an existing file.
+    for (const QJsonValue& row : Cases("cli/validation.json"))
+        QTest::newRow(qPrintable(row["name"].toString())) << Words(row["args"]) << row["err"].toString();
 }
 
 void TestCli::validation()

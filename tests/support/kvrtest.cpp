@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -149,6 +150,23 @@ QString LogText(const QString& line)
 QString LogMark(const QString& line)
 {
     return line.mid(19, 1);
+}
+
+QJsonArray Cases(const QString& name)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(ReadFile(DataPath(name)), &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        qFatal("%s: %s", qPrintable(name), qPrintable(error.errorString()));
+    return document.array();
+}
+
+QStringList Words(const QJsonValue& value)
+{
+    QStringList words;
+    for (const QJsonValue& word : value.toArray())
+        words << word.toString();
+    return words;
 }
 
 QByteArray ReadFile(const QString& path)

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonValue>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -81,6 +83,11 @@ QStringList LogLinesOf(const Sandbox& sandbox, qint64 pid);
 // The message part of a log line (after "/component:pid:tid/ "), and its level mark.
 QString LogText(const QString& line);
 QString LogMark(const QString& line);
+
+// The cases of a table under tests/data: a JSON array of objects.
+QJsonArray Cases(const QString& name);
+// A JSON array of strings as a word list.
+QStringList Words(const QJsonValue& value);
 
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& content);
