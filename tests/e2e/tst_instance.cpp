@@ -83,7 +83,6 @@ private slots:
     void init();
     void secondUpdaterIsRefused();
     void foregroundRunStopsBackgroundDownload();
-    void backgroundRunNeedsTheLockToo();
     void unusablePidFile_data();
     void unusablePidFile();
     void pidFileThatCannotBeWritten();
@@ -132,6 +131,13 @@ void TestInstance::secondUpdaterIsRefused()
     QCOMPARE(fork.exitCode, 0);
     QVERIFY(fork.out.startsWith("UUID"));
 
+    // A background run needs the lock too; beside the running one it works, and its record goes
+    // when it ends.
+    QCOMPARE(run({"download", "-u", "lum", "-d", description, "-bd"}).exitCode, 12);
+    QVERIFY(!QFile::exists(pidFile()));
+    QCOMPARE(run({"download", "-u", "lum", "-d", description, "-bd", "-fu", "-p", m_sandbox->downloads()}).exitCode, 8);
+    QVERIFY(!QFile::exists(pidFile()));
+
     // Copying one file takes no part in single-instance control.
     const RunResult file = run({"download", "-u", "file", "-f", "http://127.0.0.1:9/a.bin", "-p",
                                 m_sandbox->downloads()});
@@ -158,23 +164,6 @@ void TestInstance::foregroundRunStopsBackgroundDownload()
     QCOMPARE(background.process().exitStatus(), QProcess::CrashExit); // killed
     QVERIFY(!QFile::exists(pidFile()));
     QCOMPARE(LogLinesOf(*m_sandbox, foreground.pid).filter(QString("Kill( %1 )").arg(pid)).size(), 1);
-}
-
-void TestInstance::backgroundRunNeedsTheLockToo()
-{
-    BlockedRun first(*m_sandbox, {"check", "-u", "lum", "-d", "@FIFO@"});
-    QVERIFY(first.waitUntilBlocked());
-    const QString description = DataPath("updater/updates.xml");
-    const RunResult background = run({"download", "-u", "lum", "-d", description, "-bd"});
-    QCOMPARE(background.exitCode, 12);
-    QVERIFY(!QFile::exists(pidFile()));
-
-    // Beside the running one it works, and its record is gone when it ends.
-    const RunResult forked = run({"download", "-u", "lum", "-d", description, "-bd", "-fu", "-p",
-                                  m_sandbox->downloads()});
-    QCOMPARE(forked.exitCode, 8);
-    QVERIFY(!QFile::exists(pidFile()));
-    QCOMPARE(first.finish(m_description), 0);
 }
 
 void TestInstance::unusablePidFile_data()
