@@ -4,6 +4,7 @@
 #include "app/commandline.h"
 #include "platform/log.h"
 #include "xmlmodel/ancestry.h"
+#include "xmlmodel/automaticupdate.h"
 #include "xmlmodel/update.h"
 #include "xmlmodel/updaterconfig.h"
 #include "xmlmodel/updates.h"
@@ -196,7 +197,9 @@ void CUpdater::MergeUpdates(CUpdates* source, CUpdaterConfig* target, bool fromD
         if (m_nUpdateKind == KindNothing)
             return;
     } else if (m_pCmdLine->HasOption(Options::Config)) {
-        *m_pConfig->getAutomaticUpdate() = *m_pTmpConfig->getAutomaticUpdate();
+        CAutomaticUpdate* automatic = m_pConfig->getAutomaticUpdate();
+        if (automatic != nullptr && m_pTmpConfig->getAutomaticUpdate() != nullptr)
+            *automatic = *m_pTmpConfig->getAutomaticUpdate();
         m_pConfig->RemindPeriod.set(m_pTmpConfig->RemindPeriod());
         m_pConfig->BuyLink.set(m_pTmpConfig->BuyLink());
     }
