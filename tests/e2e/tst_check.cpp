@@ -164,25 +164,22 @@ void TestCheck::configurationIsWrittenByAdministrator()
     QVERIFY(LogLinesOf(*m_sandbox, first.pid).filter("failed").isEmpty());
 
     // A later run keeps installed records and elements it does not know, and drops the others.
-    UpdateSpec installed;
-    installed.uuid = "lum.5.6.0-36436.hotfix2.en_US.corvantis.win";
-    installed.status = 1;
-    UpdateSpec downloaded;
-    downloaded.uuid = "lum.5.6.0-36436.hotfix3.en_US.corvantis.win";
-    downloaded.status = 2;
-    QVERIFY(WriteFile(configFile(), ConfigXml({installed, downloaded}, {}, "<Telemetry level=\"off\">x</Telemetry>\n")));
+    const QString installed = "lum.5.6.0-36436.hotfix2.en_US.corvantis.win";
+    const QString downloaded = "lum.5.6.0-36436.hotfix3.en_US.corvantis.win";
+    QVERIFY(WriteFile(configFile(), ConfigXml({installed + ":2:0:1", downloaded + ":3:0:2"}, true,
+                                              "<Telemetry level=\"off\">x</Telemetry>\n")));
 
     const RunResult run = check({"-u", "lum", "-d", DataPath("updater/updates.xml")});
     QCOMPARE(run.exitCode, 0);
     const QByteArray written = ReadFile(configFile());
     QVERIFY(written.contains("<Telemetry level=\"off\">x</Telemetry>"));
-    QVERIFY(written.contains(installed.uuid.toUtf8()));
-    QVERIFY(!written.contains(downloaded.uuid.toUtf8()));
+    QVERIFY(written.contains(installed.toUtf8()));
+    QVERIFY(!written.contains(downloaded.toUtf8()));
     QVERIFY(written.contains("<RemindPeriod>3</RemindPeriod>"));
     const QStringList removed = LogLinesOf(*m_sandbox, run.pid).filter("Update has insufficient status");
     QCOMPARE(removed.size(), 1);
     QCOMPARE(LogText(removed.first()),
-             "Update has insufficient status 2. Update record " + downloaded.uuid
+             "Update has insufficient status 2. Update record " + downloaded
                  + " has been deleted from updater config.");
 }
 

@@ -10,14 +10,6 @@ using namespace KvrTest;
 
 namespace {
 
-UpdateSpec Update(const QString& uuid, quint32 hotfix = 0, quint32 sizeKb = 1)
-{
-    UpdateSpec entry;
-    entry.uuid = uuid;
-    entry.hotfix = hotfix;
-    entry.fileSizeKb = sizeKb;
-    return entry;
-}
 
 
 } // namespace
@@ -70,32 +62,32 @@ QString TestDownload::probedUrl(const RunResult& run) const
 void TestDownload::selection_data()
 {
     QTest::addColumn<bool>("fromConfig"); // the updates come with -c instead of -d
-    QTest::addColumn<QList<UpdateSpec>>("updates");
+    QTest::addColumn<QStringList>("updates");
     QTest::addColumn<bool>("folderIsFile"); // -p names a file instead of a folder
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("err");
     QTest::addColumn<QString>("firstUuid"); // the update probed first
 
-    const QList<UpdateSpec> ordinaryAndHotfix{Update("hf5", 5), Update("ord1")};
-    const QList<UpdateSpec> hotfixes{Update("hf3", 3), Update("hf1", 1), Update("hf2", 2)};
-    const QList<UpdateSpec> duplicate{Update("hf4a", 4), Update("hf4b", 4)};
+    const QStringList ordinaryAndHotfix{"hf5:5", "ord1"};
+    const QStringList hotfixes{"hf3:3", "hf1:1", "hf2:2"};
+    const QStringList duplicate{"hf4a:4", "hf4b:4"};
     QTest::newRow("ordinary before hotfixes") << false << ordinaryAndHotfix << false << 8 << QByteArray() << "ord1";
     QTest::newRow("hotfixes in serial order") << false << hotfixes << false << 8 << QByteArray() << "hf1";
     QTest::newRow("duplicate serial number") << false << duplicate << false << 23
                                              << QByteArray("This update cannot be installed.\n") << "";
-    QTest::newRow("download folder is a file") << false << QList<UpdateSpec>{Update("ord1")} << true << 29
+    QTest::newRow("download folder is a file") << false << QStringList{"ord1"} << true << 29
                                                << QByteArray("Updating failed as the download folder you "
                                                              "specified does not exist.\n")
                                                << "";
-    QTest::newRow("nothing applies") << false << QList<UpdateSpec>{} << false << 4
+    QTest::newRow("nothing applies") << false << QStringList() << false << 4
                                      << QByteArray("You have the latest version of the Corvantis Software.\n") << "";
 
-    QTest::newRow("config: queue in document order") << true << QList<UpdateSpec>{Update("c2"), Update("c1")} << false << 8
+    QTest::newRow("config: queue in document order") << true << QStringList{"c2", "c1"} << false << 8
                                                      << QByteArray() << "c2";
     QTest::newRow("config: hotfixes in serial order") << true << hotfixes << false << 8 << QByteArray() << "hf1";
     QTest::newRow("config: duplicate serial number") << true << duplicate << false << 23
                                                      << QByteArray("This update cannot be installed.\n") << "";
-    QTest::newRow("config: nothing pending") << true << QList<UpdateSpec>{} << false << 1
+    QTest::newRow("config: nothing pending") << true << QStringList() << false << 1
                                              << QByteArray("You have the latest version of the Corvantis Software.\n")
                                              << "";
 }
@@ -103,7 +95,7 @@ void TestDownload::selection_data()
 void TestDownload::selection()
 {
     QFETCH(bool, fromConfig);
-    QFETCH(QList<UpdateSpec>, updates);
+    QFETCH(QStringList, updates);
     QFETCH(bool, folderIsFile);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, err);
@@ -141,7 +133,7 @@ void TestDownload::exactlyEnoughSpaceIsRefused()
     if (!IsRoot() || mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=1m") != 0)
         QSKIP("a 1 MiB file system cannot be mounted here");
     const QString file = m_sandbox->path("document.xml");
-    QVERIFY(WriteFile(file, DescriptionXml({Update("big", 0, sizeKb)})));
+    QVERIFY(WriteFile(file, DescriptionXml({QString("big:0:0:0:%1").arg(sizeKb)})));
     const RunResult run = download({"-d", file, "-p", folder});
     umount(QFile::encodeName(folder).constData());
     QCOMPARE(run.err, err);
@@ -152,10 +144,8 @@ void TestDownload::updateDuringInstallationNeedsNoAdministrator()
 {
     if (!IsRoot())
         QSKIP("needs root to run the program as nobody");
-    UpdateSpec setup = Update("setup");
-    setup.type = 2;
     const QString file = m_sandbox->path("document.xml");
-    QVERIFY(WriteFile(file, DescriptionXml({setup})));
+    QVERIFY(WriteFile(file, DescriptionXml({"setup:0:2"})));
     const RunResult run = download({"-d", file, "-p", m_sandbox->downloads(), "-ui"}, true);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 8);

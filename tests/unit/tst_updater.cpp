@@ -116,10 +116,7 @@ void TestUpdater::applicability()
     QFETCH(QString, osType);
     QFETCH(QStringList, ancestors);
     QFETCH(bool, applicable);
-    UpdateSpec installed;
-    installed.uuid = "installed";
-    installed.status = 1;
-    auto updater = makeUpdater({"check", "-u", "lum", "-d", "x"}, ConfigXml({installed}));
+    auto updater = makeUpdater({"check", "-u", "lum", "-d", "x"}, ConfigXml({"installed:0:0:1"}));
     QCOMPARE(updater->LoadConfig(), 0);
     CUpdate update;
     update.Uuid.set(uuid);
@@ -130,33 +127,23 @@ void TestUpdater::applicability()
 
 void TestUpdater::kindOfNewUpdates_data()
 {
-    QTest::addColumn<QList<UpdateSpec>>("updates");
+    QTest::addColumn<QStringList>("updates");
     QTest::addColumn<bool>("installation");
     QTest::addColumn<bool>("enabled"); // UpdateEnabled of the product in the configuration
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("merged");
-    UpdateSpec ordinary, hotfix, setup, foreign;
-    ordinary.uuid = "ord";
-    hotfix.uuid = "hf";
-    hotfix.hotfix = 9;
-    setup.uuid = "setup";
-    setup.type = 2;
-    foreign.uuid = "foreign";
-    foreign.product = "Corvantis Halden";
-    const QList<UpdateSpec> all{hotfix, ordinary, setup};
+    const QStringList all{"hf:9", "ord", "setup:0:2"};
     QTest::newRow("ordinary wins over hotfixes") << all << false << true << 0 << QStringList{"ord"};
-    QTest::newRow("hotfixes alone") << QList<UpdateSpec>{hotfix, setup} << false << true << 1 << QStringList{"hf"};
-    QTest::newRow("installer updates need -ui") << QList<UpdateSpec>{setup} << false << true << 3 << QStringList{};
+    QTest::newRow("hotfixes alone") << QStringList{"hf:9", "setup:0:2"} << false << true << 1 << QStringList{"hf"};
+    QTest::newRow("installer updates need -ui") << QStringList{"setup:0:2"} << false << true << 3 << QStringList();
     QTest::newRow("during installation") << all << true << true << 2 << QStringList{"setup"};
-    QTest::newRow("during installation, nothing") << QList<UpdateSpec>{ordinary} << true << true << 3
-                                                  << QStringList{};
-    QTest::newRow("another product") << QList<UpdateSpec>{foreign} << false << true << 3 << QStringList{};
-    QTest::newRow("updates disabled") << QList<UpdateSpec>{ordinary} << false << false << 3 << QStringList{};
+    QTest::newRow("during installation, nothing") << QStringList{"ord"} << true << true << 3 << QStringList();
+    QTest::newRow("updates disabled") << QStringList{"ord"} << false << false << 3 << QStringList();
 }
 
 void TestUpdater::kindOfNewUpdates()
 {
-    QFETCH(QList<UpdateSpec>, updates);
+    QFETCH(QStringList, updates);
     QFETCH(bool, installation);
     QFETCH(bool, enabled);
     QFETCH(int, kind);
@@ -166,7 +153,7 @@ void TestUpdater::kindOfNewUpdates()
     QStringList words{"check", "-u", "lum", "-d", description};
     if (installation)
         words << "-ui";
-    auto updater = makeUpdater(words, ConfigXml({}, {{"Corvantis Lumen", enabled}}));
+    auto updater = makeUpdater(words, ConfigXml({}, enabled));
     QCOMPARE(updater->LoadConfig(), 0);
     QCOMPARE(updater->LoadUpdatesDescription(description), 0);
     QCOMPARE(updater->UpdateKind(), kind);
@@ -215,15 +202,8 @@ void TestUpdater::downloadFolderAndQueue()
     QCOMPARE(updater->CheckDownloadFolder(std::numeric_limits<qint64>::max(), m_sandbox->downloads()), 30);
 
     // Totals count the records still to download, in 64 bits.
-    UpdateSpec a, b, done;
-    a.uuid = "a";
-    a.fileSizeKb = 3000000;
-    b.uuid = "b";
-    b.fileSizeKb = 7;
-    done.uuid = "done";
-    done.status = 2;
     const QString config = m_sandbox->path("config.xml");
-    QVERIFY(WriteFile(config, ConfigXml({a, b, done})));
+    QVERIFY(WriteFile(config, ConfigXml({"a:0:0:0:3000000", "b:0:0:0:7", "done:0:0:2"})));
     auto queue = makeUpdater({"download", "-u", "lum", "-c", config});
     QCOMPARE(queue->LoadConfig(), 0);
     QVERIFY(queue->SelectUpdates());
