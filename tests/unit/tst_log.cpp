@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace KvrTest;
@@ -153,7 +152,6 @@ void TestLog::qtMessages()
 {
     const QtMessageHandler previous = qInstallMessageHandler(QtMessageRelay);
     qDebug("not relayed");
-    qInfo("not relayed either");
     qWarning("a warning %d", 1);
     qCritical("a critical error");
     LogLevel = 0;
@@ -184,7 +182,7 @@ void TestLog::assertionReport()
 
 void TestLog::concurrentWriters()
 {
-    const int processes = 3, threads = 4, perThread = 1500;
+    const int processes = 4, threads = 4, perThread = 1500;
     QList<QProcess*> writers;
     for (int p = 0; p < processes; ++p) {
         auto* process = new QProcess(this);
@@ -192,15 +190,6 @@ void TestLog::concurrentWriters()
                                                  QString::number(perThread)});
         writers << process;
     }
-    std::vector<std::thread> local;
-    for (int t = 0; t < threads; ++t) {
-        local.emplace_back([t] {
-            for (int i = 0; i < perThread; ++i)
-                LogMessage("logwriter", 0, "self %d %d %s.", t, i, QByteArray((i * 53) % 2500, 'q').constData());
-        });
-    }
-    for (std::thread& worker : local)
-        worker.join();
     for (QProcess* process : writers) {
         QVERIFY(process->waitForFinished(120000));
         QCOMPARE(process->exitCode(), 0);
@@ -218,7 +207,7 @@ void TestLog::concurrentWriters()
         QVERIFY(payload.isEmpty() || payload.count(payload.at(0)) == payload.size());
         seen[match.captured(1) + ' ' + match.captured(2) + ' ' + match.captured(3)]++;
     }
-    QCOMPARE(written.size(), (processes + 1) * threads * perThread);
+    QCOMPARE(written.size(), processes * threads * perThread);
     QCOMPARE(seen.size(), written.size());
 }
 
