@@ -51,6 +51,7 @@ struct Sample {
 // Runs the command with stdout to /dev/null and returns its wall time and peak memory.
 Sample Measure(const std::vector<QByteArray>& command, const QByteArray& configDir)
 {
+    std::fflush(stdout); // the child must not repeat what is still buffered
     timespec start{}, end{};
     clock_gettime(CLOCK_MONOTONIC, &start);
     const pid_t child = fork();
