@@ -4,10 +4,6 @@
 #include "app/commandline.h"
 #include "xmlmodel/ancestry.h"
 #include "xmlmodel/update.h"
-#include "xmlmodel/updaterconfig.h"
-#include "xmlmodel/updates.h"
-#include "xmlmodel/updproduct.h"
-#include "xmlmodel/updproductversion.h"
 
 #include <cstdio>
 
@@ -44,15 +40,9 @@ void CUpdater::PrintOutputLine(const QString& key, const QString& value)
 QList<CUpdate*> CUpdater::ReportedRecords() const
 {
     QList<CUpdate*> records;
-    for (CUpdProduct* product : m_pTmpConfig->getUpdates()->Product) {
-        if (!IsOwnProduct(product->ProductName()))
-            continue;
-        for (CUpdProductVersion* version : product->Version) {
-            for (CUpdate* update : version->Update) {
-                if (IsDescendantOf(update, m_qsCurrentUuid))
-                    records.append(update);
-            }
-        }
+    for (CUpdate* update : OwnUpdates(m_pTmpConfig)) {
+        if (IsDescendantOf(update, m_qsCurrentUuid))
+            records.append(update);
     }
     return records;
 }

@@ -258,42 +258,44 @@ void CUpdater::MergeUpdates(CUpdates* source, CUpdaterConfig* target, bool fromD
     }
 }
 
-bool CUpdater::HasNewUpdates()
+QList<CUpdate*> CUpdater::OwnUpdates(const CUpdaterConfig* config) const
 {
-    for (CUpdProduct* product : m_pTmpConfig->getUpdates()->Product) {
+    QList<CUpdate*> updates;
+    for (CUpdProduct* product : config->getUpdates()->Product) {
         if (!IsOwnProduct(product->ProductName()))
             continue;
         for (CUpdProductVersion* version : product->Version) {
-            for (CUpdate* update : version->Update) {
-                if (!IsDescendantOf(update, m_qsCurrentUuid))
-                    continue;
-                const int status = update->Status();
-                if ((status == Downloaded || status == CanceledInstall) && QFile::exists(update->FilePath()))
-                    m_bHaveDownloaded = true;
-                if (status != Installed && status != Downloaded && status != CanceledInstall)
-                    return true;
-            }
+            for (CUpdate* update : version->Update)
+                updates.append(update);
         }
+    }
+    return updates;
+}
+
+bool CUpdater::HasNewUpdates()
+{
+    for (const CUpdate* update : OwnUpdates(m_pTmpConfig)) {
+        if (!IsDescendantOf(update, m_qsCurrentUuid))
+            continue;
+        const int status = update->Status();
+        if ((status == Downloaded || status == CanceledInstall) && QFile::exists(update->FilePath()))
+            m_bHaveDownloaded = true;
+        if (status != Installed && status != Downloaded && status != CanceledInstall)
+            return true;
     }
     return false;
 }
 
 bool CUpdater::SelectUpdates()
 {
-    for (CUpdProduct* product : m_pTmpConfig->getUpdates()->Product) {
-        if (!IsOwnProduct(product->ProductName()))
-            continue;
-        for (CUpdProductVersion* version : product->Version) {
-            for (CUpdate* update : version->Update) {
-                if (!m_bUpdateDuringInstallation)
-                    m_nUpdateKind = update->HotfixSN() != 0 ? KindHotfix : KindOrdinary;
-                else if (update->UpdateType() == 2)
-                    m_nUpdateKind = KindInstallation;
-                const int status = update->Status();
-                if (IsDescendantOf(update, m_qsCurrentUuid) && (status == ReadyToDownload || status == Downloaded))
-                    m_lstPendingUpdates.append(update);
-            }
-        }
+    for (CUpdate* update : OwnUpdates(m_pTmpConfig)) {
+        if (!m_bUpdateDuringInstallation)
+            m_nUpdateKind = update->HotfixSN() != 0 ? KindHotfix : KindOrdinary;
+        else if (update->UpdateType() == 2)
+            m_nUpdateKind = KindInstallation;
+        const int status = update->Status();
+        if (IsDescendantOf(update, m_qsCurrentUuid) && (status == ReadyToDownload || status == Downloaded))
+            m_lstPendingUpdates.append(update);
     }
     SumQueuedUpdates();
     if (m_lstPendingUpdates.isEmpty()) {

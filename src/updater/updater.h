@@ -140,6 +140,8 @@ private:
     void WriteSettings();
     QString ApplicationName() const;
     void AddProduct(CUpdaterConfig* config, const QString& name);
+    // Every update of the current type's product in the configuration, in document order.
+    QList<CUpdate*> OwnUpdates(const CUpdaterConfig* config) const;
     QList<CUpdate*> ReportedRecords() const;
     const QSet<QString>& ConfigUuids() const;
 

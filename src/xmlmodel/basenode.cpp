@@ -230,18 +230,7 @@ int CBaseNode::loadFromFile(QFile* file, bool /*flag*/)
         m_nErrorCode = quint32(RC_XML_READ_FAILED);
         return RC_XML_READ_FAILED;
     }
-    m_nErrorLine = 0;
-    m_nErrorColumn = 0;
-    m_nErrorCode = quint32(RC_XML_READ_FAILED);
-    QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    int result;
-    if (!document.setContent(file, false, &message, &line, &column))
-        result = parseFailed(message, line, column, nullptr, nullptr, nullptr);
-    else
-        result = readDocument(document, QString(), false);
+    const int result = parse(file, QString(), QString(), false, nullptr, nullptr, nullptr);
     if (result == 0)
         m_qsFileName = file->fileName();
     file->close();
@@ -251,6 +240,12 @@ int CBaseNode::loadFromFile(QFile* file, bool /*flag*/)
 int CBaseNode::fromXmlString(const QString& text, const QString& extTagName, bool unite, QString* errorText,
                              int* errorLine, int* errorColumn)
 {
+    return parse(nullptr, text, extTagName, unite, errorText, errorLine, errorColumn);
+}
+
+int CBaseNode::parse(QIODevice* device, const QString& text, const QString& extTagName, bool unite,
+                     QString* errorText, int* errorLine, int* errorColumn)
+{
     m_nErrorLine = 0;
     m_nErrorColumn = 0;
     m_nErrorCode = quint32(RC_XML_READ_FAILED);
@@ -258,7 +253,9 @@ int CBaseNode::fromXmlString(const QString& text, const QString& extTagName, boo
     QString message;
     int line = 0;
     int column = 0;
-    if (!document.setContent(text, false, &message, &line, &column))
+    const bool parsed = device != nullptr ? document.setContent(device, false, &message, &line, &column)
+                                          : document.setContent(text, false, &message, &line, &column);
+    if (!parsed)
         return parseFailed(message, line, column, errorText, errorLine, errorColumn);
     return readDocument(document, extTagName, unite);
 }
