@@ -9,7 +9,6 @@
 #include "xmlmodel/updproduct.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QAuthenticator>
