@@ -14,7 +14,7 @@ const QString kPidFileName = QStringLiteral(".kvr_updater_background_download.pi
 bool OpenPidFile(QFile& file, const QString& path, bool forWriting)
 {
     int error = 0;
-    const int fd = OpenPrivateFile(path, forWriting, error);
+    const int fd = OpenPrivateFile(path, forWriting ? PrivateFileMode::Rewrite : PrivateFileMode::Read, error);
     if (fd < 0)
         return false;
     const QIODevice::OpenMode mode = forWriting ? QIODevice::WriteOnly : QIODevice::ReadOnly;

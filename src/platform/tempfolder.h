@@ -9,9 +9,15 @@
 QString UserTempFolder();
 QString UserTempFolder(int& error);
 
-// Opens a file of the user for reading, or for writing (created when missing, then emptied),
-// without following a link at the end of the path. A file that is not a regular file owned by
-// the user is refused. Returns a descriptor for QFile::open(int, ...), or -1 with the error.
-int OpenPrivateFile(const QString& path, bool forWriting, int& error);
+// How OpenPrivateFile opens a file.
+enum class PrivateFileMode {
+    Read,    // read only; the file must exist
+    Rewrite, // write only, created when missing, then emptied
+    Keep,    // read only, created when missing, content kept
+};
+// Opens a file of the user without following a link at the end of the path. A file that is not
+// a regular file owned by the user with a single link is refused (and logged as a file of what).
+// Returns a descriptor for QFile::open(int, ...), or -1 with the error.
+int OpenPrivateFile(const QString& path, PrivateFileMode mode, int& error, const char* what = "file");
 // Closes a descriptor from OpenPrivateFile that was not handed to a QFile.
 void ClosePrivateFile(int descriptor);

@@ -50,26 +50,8 @@ int OpenLockFile(const QString& name, int& error)
     const QString folder = LockFolder(error);
     if (folder.isEmpty())
         return -1;
-    const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name + QStringLiteral(".lock"));
-    const int fd = open(path.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    if (fd < 0) {
-        error = errno;
-        if (error == ELOOP)
-            LogMessage(kProgramComponent, 0, "The lock file %s is a symbolic link. Err = %d", path.constData(), error);
-        return -1;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0)
-        error = errno;
-    else if (!S_ISREG(info.st_mode))
-        error = EINVAL;
-    else if (info.st_uid != geteuid() || info.st_nlink != 1)
-        error = EPERM;
-    else
-        return fd;
-    LogMessage(kProgramComponent, 0, "The lock file %s is not a regular file of the user. Err = %d", path.constData(), error);
-    close(fd);
-    return -1;
+    return OpenPrivateFile(folder + QLatin1Char('/') + name + QStringLiteral(".lock"), PrivateFileMode::Keep, error,
+                           "lock file");
 }
 
 // 0 when the lock is taken, EWOULDBLOCK when another open file holds it, else the error.

@@ -67,7 +67,7 @@ QString UserTempFolder(int& error)
     return folder;
 }
 
-int OpenPrivateFile(const QString& path, bool forWriting, int& error)
+int OpenPrivateFile(const QString& path, PrivateFileMode mode, int& error, const char* what)
 {
     if (path.isEmpty()) {
         error = ENOENT;
@@ -75,12 +75,14 @@ int OpenPrivateFile(const QString& path, bool forWriting, int& error)
     }
     const QByteArray name = QFile::encodeName(path);
     // Non-blocking, so that a FIFO at the path cannot stall the program; it is refused below.
-    const int flags = kNoFollow | O_NONBLOCK | (forWriting ? O_WRONLY | O_CREAT : O_RDONLY);
-    const int fd = open(name.constData(), flags, 0600);
+    const int access = mode == PrivateFileMode::Rewrite ? O_WRONLY | O_CREAT
+                       : mode == PrivateFileMode::Keep  ? O_RDONLY | O_CREAT
+                                                        : O_RDONLY;
+    const int fd = open(name.constData(), kNoFollow | O_NONBLOCK | access, 0600);
     if (fd < 0) {
         error = errno;
         if (error == ELOOP)
-            LogMessage(kProgramComponent, 0, "The file %s is a symbolic link. Err = %d", name.constData(), error);
+            LogMessage(kProgramComponent, 0, "The %s %s is a symbolic link. Err = %d", what, name.constData(), error);
         return -1;
     }
     struct stat info {};
@@ -90,7 +92,7 @@ int OpenPrivateFile(const QString& path, bool forWriting, int& error)
         error = EINVAL;
     } else if (info.st_uid != geteuid() || info.st_nlink != 1) {
         error = EPERM;
-    } else if (forWriting && ftruncate(fd, 0) != 0) {
+    } else if (mode == PrivateFileMode::Rewrite && ftruncate(fd, 0) != 0) {
         // Emptied only now, so that a file of somebody else is never touched.
         error = errno;
     } else {
@@ -99,7 +101,8 @@ int OpenPrivateFile(const QString& path, bool forWriting, int& error)
             fcntl(fd, F_SETFL, blocking & ~O_NONBLOCK);
         return fd;
     }
-    LogMessage(kProgramComponent, 0, "The file %s is not a regular file of the user. Err = %d", name.constData(), error);
+    LogMessage(kProgramComponent, 0, "The %s %s is not a regular file of the user. Err = %d", what, name.constData(),
+               error);
     close(fd);
     return -1;
 }
