@@ -256,8 +256,6 @@ int CRecordNode::readXml(const QDomElement& elementIn, const QString& extTagName
         }
     }
 
-    m_qsErrorMessage.clear();
-    m_lstWarnings.clear();
     resetLists(unite, pieces, hasDynLists);
     setDefaults(unite ? element : QDomElement());
     dropPreservedElements();
