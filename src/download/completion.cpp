@@ -108,10 +108,8 @@ QString CUpdater::CloseDownloadFile(QNetworkReply* reply, int status)
 {
     // Appended before any failure is handled, so that a cut connection keeps what it brought.
     m_qsDownloadedFilePath = m_qsDownloadFilePath;
-    const QByteArray rest = reply->readAll();
-    QString error;
-    if (m_pDownloadFile->isOpen() && ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(reply->url())))
-        error = StoreData(rest);
+    const bool fileData = ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(reply->url()));
+    const QString error = DrainReply(reply, m_pDownloadFile->isOpen() && fileData);
     if (reply->hasRawHeader("Last-Modified"))
         PrintOutputLine(QStringLiteral("Last-Modified: "),
                         Requests::HttpDateText(reply->header(QNetworkRequest::LastModifiedHeader).toDateTime()));

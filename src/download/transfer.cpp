@@ -139,15 +139,12 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
         LogMessage(kProgramComponent, 3, "host = %s path = %s", Utf8(source.host()).constData(),
                    Utf8(source.path()).constData());
         LogMessage(kProgramComponent, 3, "m_nStartDownloadByte = %lld", m_nStartDownloadByte);
-        reply = m_pNetworkManager->get(MakeRequest(
-            source, Requests::RequestHeaders(Requests::Kind::UpdateFile, source, QString(),
-                                             m_bRangeSupport ? &range : nullptr)));
+        reply = Get(MakeRequest(source, Requests::RequestHeaders(Requests::Kind::UpdateFile, source, QString(),
+                                                                  m_bRangeSupport ? &range : nullptr)));
         SetIncompleteUpdate(true);
     } else {
-        reply = m_pNetworkManager->get(MakeRequest(source, Requests::Headers()));
+        reply = Get(MakeRequest(source, Requests::Headers()));
     }
-    // Bounded, so that a large file streams through to the disk instead of piling up in memory.
-    reply->setReadBufferSize(kReadBufferSize);
     connect(reply, &QNetworkReply::downloadProgress, this, &CUpdater::UpdateDataReadProgress64);
     connect(reply, &QNetworkReply::metaDataChanged, this, &CUpdater::ReadResponseHeader);
     connect(reply, &QNetworkReply::readyRead, this, &CUpdater::ReadyRead);
@@ -167,11 +164,21 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
     }
 }
 
+QNetworkReply* CUpdater::Get(const QNetworkRequest& request)
+{
+    QNetworkReply* reply = m_pNetworkManager->get(request);
+    // Bounded, so that a large file streams through to the disk instead of piling up in memory.
+    // The network thread learns the bound by a queued signal: it is sent at once, before the
+    // answer can arrive, or the first part of the body comes unbounded.
+    reply->setReadBufferSize(kReadBufferSize);
+    return reply;
+}
+
 void CUpdater::IssueRequest(QNetworkReply* reply)
 {
     m_pReply = reply;
     LogMessage(kProgramComponent, 3, "m_nState = %d m_pReply = %p", m_nState, static_cast<void*>(reply));
-    m_pLostConnectionTimeout->restart();
+    m_pLostConnectionTimeout->start();
     m_pConnectionCheckTimer->start(kWatchdogIntervalMs);
 }
 
@@ -298,12 +305,10 @@ void CUpdater::ReadyRead()
 {
     if (m_pReply == nullptr || m_pDownloadFile == nullptr || m_pReply->bytesAvailable() <= kWriteThreshold)
         return;
-    const QByteArray data = m_pReply->readAll();
     const int status = m_pReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // The body of a redirect or an error is drained, never written.
-    if (!ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(m_pReply->url())))
-        return;
-    const QString error = StoreData(data);
+    const bool fileData = ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(m_pReply->url()));
+    const QString error = DrainReply(m_pReply, fileData);
     if (error.isEmpty())
         return;
     m_bDownloadAborted = true;
@@ -311,13 +316,27 @@ void CUpdater::ReadyRead()
     FailStoring(error);
 }
 
+QString CUpdater::DrainReply(QNetworkReply* reply, bool store)
+{
+    // Read in pieces through one reused buffer: no large block is allocated per write.
+    static QByteArray piece(int(kWriteThreshold), Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = reply->read(piece.data(), piece.size());
+        if (got <= 0)
+            return QString();
+        const QString error = store ? StoreData(QByteArray::fromRawData(piece.constData(), int(got))) : QString();
+        if (!error.isEmpty())
+            return error;
+    }
+}
+
 void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
 {
     if (m_bDownloadAborted || (bytesRead == 0 && totalBytes == 0))
         return;
-    m_pLostConnectionTimeout->restart();
+    m_pLostConnectionTimeout->start();
     if (m_bBackgroundDownload)
-        m_nBackgroundRetries = 10;
+        m_nBackgroundRetries = ReplyOutcome::kBackgroundRetries;
     if (m_nState == StateGetDescription && qMax(bytesRead, totalBytes) > kDescriptionLimit && m_pReply != nullptr) {
         LogMessage(kProgramComponent, 0, "The updates description %s is larger than %lld bytes.",
                    Utf8(m_qsUrl).constData(), kDescriptionLimit);
