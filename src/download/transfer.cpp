@@ -166,10 +166,12 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
 
 QNetworkReply* CUpdater::Get(const QNetworkRequest& request)
 {
+    // The reply's buffer is bounded, so that a large file streams through to the disk instead of
+    // piling up in memory. Qt's network thread learns the bound by a queued signal after the
+    // request is sent; on a connection kept open from the probe the answer can come first, and
+    // its body then arrives unbounded. A GET therefore never reuses a connection.
+    m_pNetworkManager->clearConnectionCache();
     QNetworkReply* reply = m_pNetworkManager->get(request);
-    // Bounded, so that a large file streams through to the disk instead of piling up in memory.
-    // The network thread learns the bound by a queued signal: it is sent at once, before the
-    // answer can arrive, or the first part of the body comes unbounded.
     reply->setReadBufferSize(kReadBufferSize);
     return reply;
 }
