@@ -210,6 +210,8 @@ bool CUpdater::UseFilePresent(const QString& finalPath)
         return true;
     }
     LogMessage(kProgramComponent, 0, "The file '%s' already exists.", Utf8(finalPath).constData());
+    if (!m_bBackgroundDownload)
+        WriteConsole("\n"); // ends the "Downloading " line
     m_nDoneBytes += Progress::Weight(m_pCurrentUpdate->Status(), m_pCurrentUpdate->FileSize());
     m_pCurrentUpdate->FilePath.set(finalPath);
     m_pCurrentUpdate->Status.set(Downloaded);
