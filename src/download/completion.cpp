@@ -231,6 +231,11 @@ void CUpdater::CompleteUpdateFile()
         Finish(ResultChecksumMismatch);
         return;
     }
+    MarkDownloaded(finalPath);
+}
+
+void CUpdater::MarkDownloaded(const QString& finalPath)
+{
     if (m_pCurrentUpdate != nullptr) {
         m_nDoneBytes += Progress::Weight(m_pCurrentUpdate->Status(), m_pCurrentUpdate->FileSize());
         m_pCurrentUpdate->FilePath.set(finalPath);

@@ -212,15 +212,7 @@ bool CUpdater::UseFilePresent(const QString& finalPath)
     LogMessage(kProgramComponent, 0, "The file '%s' already exists.", Utf8(finalPath).constData());
     if (!m_bBackgroundDownload)
         WriteConsole("\n"); // ends the "Downloading " line
-    m_nDoneBytes += Progress::Weight(m_pCurrentUpdate->Status(), m_pCurrentUpdate->FileSize());
-    m_pCurrentUpdate->FilePath.set(finalPath);
-    m_pCurrentUpdate->Status.set(Downloaded);
-    if (m_lstPendingUpdates.isEmpty()) {
-        m_pCurrentUpdate = nullptr;
-        ActivateStateMachine(StateAllDone);
-    } else {
-        ActivateStateMachine(StateProbeFile);
-    }
+    MarkDownloaded(finalPath);
     return true;
 }
 
@@ -363,8 +355,11 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
         position.fileWeight = Progress::Weight(m_pCurrentUpdate->Status(), m_pCurrentUpdate->FileSize());
     position.totalWeight = m_nTotalUpdatesSize;
     position.fileCount = m_nUpdatesCount;
-    const int percent = Progress::Percentage(position);
+    ShowProgress(Progress::Percentage(position), position.fileBytes, bytesRead == totalBytes);
+}
 
+void CUpdater::ShowProgress(int percent, qint64 fileBytes, bool replyComplete)
+{
     if (m_bUpdateDuringInstallation && m_pCmdLine->HasOption(Options::FormatOutput)) {
         m_nLastProgress = percent;
         const qint64 now = qint64(HostUtils::TickCount());
@@ -372,7 +367,7 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
             return;
         m_nLastProgressTime = now;
         PrintOutputLine(QStringLiteral("PROGRESS: "), QString::number(percent));
-        PrintOutputLine(QStringLiteral("DOWNLOADED_BYTES: "), QString::number(position.fileBytes));
+        PrintOutputLine(QStringLiteral("DOWNLOADED_BYTES: "), QString::number(fileBytes));
     } else if (m_bUpdateDuringInstallation) {
         if (percent > m_nLastProgress) {
             m_nLastProgress = percent;
@@ -383,7 +378,7 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
             m_nLastProgress = percent;
             WriteConsole(".");
         }
-        if (bytesRead == totalBytes)
+        if (replyComplete)
             WriteConsole(" Finished\n");
     }
 }
