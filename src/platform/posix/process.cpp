@@ -190,50 +190,52 @@ void WaitForEnd(const Platform::ProcessHandle& process, int timeoutMs)
 
 namespace Platform {
 
-NamedLockState OpenNamedLock(const QString& name, NamedLock& lock, int& error)
+NamedLockState OpenNamedLock(const QString& name, NamedLock& lock)
 {
     lock = kNoNamedLock;
+    int error = 0;
     const int fd = OpenLockFile(name, error);
-    if (fd < 0)
+    if (fd < 0) {
+        errno = error;
         return NamedLockState::Failed;
+    }
     const int taken = TakeLock(fd);
     if (taken == 0 || taken == EWOULDBLOCK) {
         // Taking the free lock right here leaves no gap in which another process could take it.
         lock = fd;
         return taken == 0 ? NamedLockState::NotFound : NamedLockState::Opened;
     }
-    error = taken;
     close(fd);
+    errno = taken;
     return NamedLockState::Failed;
 }
 
-bool CreateNamedLock(const QString& name, NamedLock& lock, int& error)
+bool CreateNamedLock(const QString& name, NamedLock& lock)
 {
     int fd = static_cast<int>(lock);
     const bool fresh = fd < 0;
     if (fresh) {
+        int error = 0;
         fd = OpenLockFile(name, error);
-        if (fd < 0)
+        if (fd < 0) {
+            errno = error;
             return false;
+        }
     }
     const int taken = TakeLock(fd);
     if (taken != 0) {
-        error = taken;
         if (fresh)
             close(fd);
+        errno = taken;
         return false;
     }
     lock = fd;
     return true;
 }
 
-bool ReleaseNamedLock(NamedLock lock, int& error)
+bool ReleaseNamedLock(NamedLock lock)
 {
-    if (flock(static_cast<int>(lock), LOCK_UN) != 0) {
-        error = errno;
-        return false;
-    }
-    return true;
+    return flock(static_cast<int>(lock), LOCK_UN) == 0;
 }
 
 qint64 CurrentProcessId()
@@ -241,47 +243,45 @@ qint64 CurrentProcessId()
     return static_cast<qint64>(getpid());
 }
 
-bool OpenProcessOfThisProgram(qint64 id, ProcessHandle& process, int& error)
+bool OpenProcessOfThisProgram(qint64 id, ProcessHandle& process)
 {
     process = ProcessHandle();
     if (id <= 0 || id > INT_MAX) {
-        error = ESRCH;
+        errno = ESRCH;
         return false;
     }
     const pid_t pid = static_cast<pid_t>(id);
     if (pid == getpid()) {
-        error = EPERM;
+        errno = EPERM;
         return false;
     }
     const int pidfd = PidFdOpen(pid);
     if (pidfd < 0 && errno != ENOSYS) {
-        error = errno == EINVAL ? ESRCH : errno; // EINVAL: the id of a thread
+        if (errno == EINVAL)
+            errno = ESRCH; // the id of a thread
         return false;
     }
     ProcessHandle opened;
     opened.id = id;
     opened.handle = pidfd;
-    error = CheckProcessOfThisProgram(pid);
+    int error = CheckProcessOfThisProgram(pid);
     // Still alive after the checks, so they were made on the very process now held.
     if (error == 0 && SendSignal(opened, 0) != 0)
         error = errno == EPERM ? EPERM : ESRCH;
     if (error != 0) {
         CloseProcess(opened);
+        errno = error;
         return false;
     }
     process = opened;
     return true;
 }
 
-bool TerminateProcessAndWait(const ProcessHandle& process, int& error)
+bool TerminateProcessAndWait(const ProcessHandle& process)
 {
     if (SendSignal(process, SIGKILL) != 0) {
         // ESRCH: it has ended on its own since it was opened, which is what the caller wants.
-        if (errno != ESRCH) {
-            error = errno;
-            return false;
-        }
-        return true;
+        return errno == ESRCH;
     }
     WaitForEnd(process, kTerminateWaitMs);
     return true;
