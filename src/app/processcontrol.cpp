@@ -14,8 +14,7 @@ const QString kPidFileName = QStringLiteral(".kvr_updater_background_download.pi
 // Opens the pid file through the platform, which refuses links and files of other users.
 bool OpenPidFile(QFile& file, const QString& path, bool forWriting)
 {
-    int error = 0;
-    const int fd = OpenPrivateFile(path, forWriting ? PrivateFileMode::Rewrite : PrivateFileMode::Read, error);
+    const int fd = OpenPrivateFile(path, forWriting ? PrivateFileMode::Rewrite : PrivateFileMode::Read);
     if (fd < 0)
         return false;
     const QIODevice::OpenMode mode = forWriting ? QIODevice::WriteOnly : QIODevice::ReadOnly;

@@ -26,8 +26,9 @@ const int kTerminateWaitMs = 5000;
 
 // ---- the lock: an exclusive flock on "<name>.lock" -------------------------------------------
 
-// $XDG_RUNTIME_DIR when it is a folder of the user, else the private temporary folder.
-QString LockFolder(int& error)
+// $XDG_RUNTIME_DIR when it is a folder of the user, else the private temporary folder; empty,
+// with errno set, when neither can be used.
+QString LockFolder()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (runtime.startsWith('/')) {
@@ -36,21 +37,21 @@ QString LockFolder(int& error)
             return QFile::decodeName(runtime);
         LogMessage(kProgramComponent, 1, "XDG_RUNTIME_DIR %s is not a folder of the user", runtime.constData());
     }
-    return UserTempFolder(error);
+    return UserTempFolder();
 }
 
-// Opens (creating it when missing) the file behind the lock; -1 with the error when it cannot
+// Opens (creating it when missing) the file behind the lock; -1 with errno set when it cannot
 // be used or could have been planted by somebody else.
-int OpenLockFile(const QString& name, int& error)
+int OpenLockFile(const QString& name)
 {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String("..")) {
-        error = EINVAL;
+        errno = EINVAL;
         return -1;
     }
-    const QString folder = LockFolder(error);
+    const QString folder = LockFolder();
     if (folder.isEmpty())
         return -1;
-    return OpenPrivateFile(folder + QLatin1Char('/') + name + QStringLiteral(".lock"), PrivateFileMode::Keep, error,
+    return OpenPrivateFile(folder + QLatin1Char('/') + name + QStringLiteral(".lock"), PrivateFileMode::Keep,
                            "lock file");
 }
 
@@ -193,12 +194,9 @@ namespace Platform {
 NamedLockState OpenNamedLock(const QString& name, NamedLock& lock)
 {
     lock = kNoNamedLock;
-    int error = 0;
-    const int fd = OpenLockFile(name, error);
-    if (fd < 0) {
-        errno = error;
+    const int fd = OpenLockFile(name);
+    if (fd < 0)
         return NamedLockState::Failed;
-    }
     const int taken = TakeLock(fd);
     if (taken == 0 || taken == EWOULDBLOCK) {
         // Taking the free lock right here leaves no gap in which another process could take it.
@@ -215,12 +213,9 @@ bool CreateNamedLock(const QString& name, NamedLock& lock)
     int fd = static_cast<int>(lock);
     const bool fresh = fd < 0;
     if (fresh) {
-        int error = 0;
-        fd = OpenLockFile(name, error);
-        if (fd < 0) {
-            errno = error;
+        fd = OpenLockFile(name);
+        if (fd < 0)
             return false;
-        }
     }
     const int taken = TakeLock(fd);
     if (taken != 0) {
