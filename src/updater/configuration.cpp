@@ -23,10 +23,6 @@ const char kConfigFileName[] = ".corvantis_updater.xml";
 const char kDownloadPathKey[] = "User Preferences/Update/Download Path";
 const char kLastCheckedKey[] = "User Preferences/Update/Last Checked On";
 const char kIncompleteKey[] = "User Preferences/Update/Incomplete Update";
-// The built-in domain and the administrators alias in it.
-const quint8 kNtAuthority[6] = {0, 0, 0, 0, 0, 5};
-const quint32 kBuiltinDomainRid = 32;
-const quint32 kAdministratorsRid = 544;
 } // namespace
 
 QString CUpdater::ApplicationName() const
@@ -100,8 +96,8 @@ void CUpdater::SaveConfig()
     if (existed)
         return;
     QString administrators;
-    if (!CAuthHelper::LookupAliasFromRid(QString(), kNtAuthority, kBuiltinDomainRid, kAdministratorsRid,
-                                         administrators)) {
+    if (!CAuthHelper::LookupAliasFromRid(QString(), CAuthHelper::kNtAuthority, CAuthHelper::kBuiltinDomainRid,
+                                         CAuthHelper::kAdministratorsRid, administrators)) {
         LogMessage(kProgramComponent, 0, "CAuthHelper::LookupAliasFromRid() failed.");
         return;
     }
