@@ -2,12 +2,12 @@
 #include "updater/updater.h"
 
 #include "app/commandline.h"
-#include "app/processcontrol.h"
 #include "platform/auth.h"
 #include "platform/authhelper.h"
 #include "platform/filehelper.h"
 #include "platform/hostutils.h"
 #include "platform/log.h"
+#include "platform/process.h"
 #include "xmlmodel/updaterconfig.h"
 #include "xmlmodel/updates.h"
 #include "xmlmodel/updproduct.h"
@@ -84,7 +84,7 @@ int CUpdater::LoadConfig()
 
 void CUpdater::SaveConfig()
 {
-    if (!m_bConfigLoaded || !IsUserAdministrator())
+    if (!m_bConfigLoaded || !Platform::IsAdministrator())
         return;
     const bool existed = !m_qsConfigPath.isEmpty() && QFileInfo::exists(m_qsConfigPath);
     MergeUpdates(m_pTmpConfig->getUpdates(), m_pConfig, false);
