@@ -12,8 +12,11 @@ set(KVR_MAINTAINER "Corvantis Updater Team <updater@corvantis.example>")
 set(CMAKE_INSTALL_DOCDIR "share/doc/${KVR_PACKAGE_NAME}" CACHE PATH "Documentation folder (DOCDIR)")
 include(GNUInstallDirs)
 set(KVR_DATA_DIR "${CMAKE_INSTALL_DATADIR}/corvantis")
-# Compiled catalogues, one <locale>/corvantis.qm per language; empty installs no translation.
-set(KVR_TRANSLATIONS_DIR "" CACHE PATH "Build-tree folder of the compiled catalogues")
+# Compiled catalogues, one <locale>/corvantis.qm per language; empty installs no translation. The
+# build that compiles them names their folder before this file is read.
+if(NOT DEFINED KVR_TRANSLATIONS_DIR)
+  set(KVR_TRANSLATIONS_DIR "" CACHE PATH "Build-tree folder of the compiled catalogues")
+endif()
 # Folders keep their usual mode whatever the umask of the user who installs.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
