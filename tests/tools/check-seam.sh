@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the boundaries inside a source tree (default: src/). Only the platform backends
+# Checks the boundaries inside a source tree such as src/. Only the platform backends
 # (platform/posix, platform/win32) may include system headers, test the operating system in
-# #if lines or touch errno; shared code includes Qt and the C++ standard library alone. No file
+# #if lines or touch errno; shared code includes Qt and the C++ standard library alone, and a
+# platform header gives no system error back through an int& argument. No file
 # includes a header of a layer above its own (platform, then xmlmodel, then updater, download
 # and proxy, then app), app/commandline.h excepted: the updater reads its options from it.
 # Prints one "file:line: finding" per breach and exits 1 when there is any. With a second
@@ -43,6 +44,8 @@ function report(what) { printf "%s:%d: %s\n", FILENAME, FNR, what }
         report("#if on the operating system outside the platform backends")
     } else if (own == "" && code ~ /(^|[^A-Za-z0-9_])errno([^A-Za-z0-9_]|$)/ && line !~ /^[ \t]*(\/\/|\*)/) {
         report("errno outside the platform backends (use Platform::LastError)")
+    } else if (FILENAME ~ /^platform\/[^\/]+\.h$/ && code ~ /int[ \t]*&[ \t]*[A-Za-z_]*[Ee]rr/) {
+        report("a system error given back through an int& argument (leave it in the last error)")
     }
 }' "${files[@]}")
 if [ -n "$expected" ]; then
