@@ -119,7 +119,7 @@
     </message>
     <message>
         <source>The file &quot;%1&quot; was not downloaded completely.</source>
-        <translation>Soubor „%1“ nebyl stažen celý.</translation>
+        <translation>Soubor „%1“ nebyl stažen úplně.</translation>
     </message>
     <message>
         <source>Unable to save the file

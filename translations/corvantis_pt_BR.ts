@@ -86,7 +86,7 @@
     </message>
     <message>
         <source>Ready To Download</source>
-        <translation>Pronta para baixar</translation>
+        <translation>Pronta para download</translation>
     </message>
     <message>
         <source>Installed</source>

@@ -86,7 +86,7 @@
     </message>
     <message>
         <source>Ready To Download</source>
-        <translation>Готово к загрузке</translation>
+        <translation>Доступно для загрузки</translation>
     </message>
     <message>
         <source>Installed</source>

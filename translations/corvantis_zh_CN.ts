@@ -86,7 +86,7 @@
     </message>
     <message>
         <source>Ready To Download</source>
-        <translation>可以下载</translation>
+        <translation>已准备好下载</translation>
     </message>
     <message>
         <source>Installed</source>

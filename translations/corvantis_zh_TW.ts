@@ -86,7 +86,7 @@
     </message>
     <message>
         <source>Ready To Download</source>
-        <translation>可以下載</translation>
+        <translation>已準備好下載</translation>
     </message>
     <message>
         <source>Installed</source>

@@ -91,6 +91,13 @@ void TestTranslations::catalogue()
         else if (Shape(*it) != Shape(source))
             faults << *it + ": " + Shape(*it) + "; its source has " + Shape(source);
     }
+    // The update list's status column is as wide as the translated "Ready To Download" and three
+    // blanks, in UTF-8 bytes: the other status names must leave a blank before the next column.
+    const int width = catalogue.value("QObject\nReady To Download").toUtf8().size() + 3;
+    for (const char* status : {"Installed", "Downloaded", "Canceled Install", "Canceled Download", "Unknown"}) {
+        if (catalogue.value(QStringLiteral("QObject\n") + status).toUtf8().size() >= width)
+            faults << QStringLiteral("wider than the status column: ") + status;
+    }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 }
 
