@@ -48,7 +48,8 @@ void TestTranslations::initTestCase()
 {
     QTemporaryDir dir;
     QProcess lupdate;
-    lupdate.start(KVR_LUPDATE, {"-silent", "-locations", "none", KVR_SOURCE_DIR "/src", "-ts", dir.filePath("code.ts")});
+    lupdate.start(KVR_LUPDATE,
+                  {"-silent", "-locations", "none", KVR_SOURCE_DIR "/src", "-ts", dir.filePath("code.ts")});
     QVERIFY2(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0, lupdate.readAllStandardError());
     m_code = ReadCatalogue(dir.filePath("code.ts")).keys();
     QVERIFY(m_code.contains("QObject\nYou have the latest version of the Corvantis Software."));
