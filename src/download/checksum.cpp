@@ -4,6 +4,7 @@
 #include "app/commandline.h"
 #include "platform/filehelper.h"
 #include "platform/hostutils.h"
+#include "platform/lasterror.h"
 #include "platform/log.h"
 #include "platform/md5.h"
 #include "updater/updater.h"
@@ -59,7 +60,7 @@ CUpdater::ResultCode CUpdater::CheckDownloadedFile()
         return ResultOk;
     const QString digest = Checksum::FileDigest(m_qsDownloadedFilePath);
     if (digest.isEmpty()) {
-        const int error = HostUtils::LastSystemError();
+        const int error = Platform::LastError();
         LogMessage(kProgramComponent, 0, "Can't calculate MD5 checksum for file '%s' ! System error: %ld [%s]",
                    m_qsDownloadedFilePath.toUtf8().constData(), long(error),
                    HostUtils::SystemErrorText(error).toUtf8().constData());

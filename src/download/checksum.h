@@ -9,7 +9,7 @@ namespace Checksum {
 constexpr qint64 kWindowSize = 16 * 1024 * 1024;
 
 // MD5 of the whole file as 32 lower-case hexadecimal digits; empty when the file cannot be
-// opened (a symbolic link is not followed) or read, with the system error left as it was.
+// opened (a symbolic link is not followed) or read, with the reason in Platform::LastError().
 QString FileDigest(const QString& path);
 
 // The digest a file must have: the --checksum value when given, else the record's, in lower case.

@@ -37,9 +37,10 @@ public:
     // regular file of the running user with a single name is kept and written at its end; anything
     // else at the path (a link, another user's file, a second name of a file) is removed and
     // replaced by a new empty file. Without append the file is emptied. A descriptor for
-    // QFile::open(int, ...), or -1 with the system error.
+    // QFile::open(int, ...), or -1 with the reason in Platform::LastError().
     static int OpenTransferFile(const QString& path, bool append);
-    // Opens a regular file for reading, never through a symbolic link; -1 with the system error.
+    // Opens a regular file for reading, never through a symbolic link; -1 with the reason in
+    // Platform::LastError().
     static int OpenForReading(const QString& path);
     // Closes a descriptor that was not handed to a QFile.
     static void CloseFile(int fd);

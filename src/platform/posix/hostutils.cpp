@@ -1,6 +1,7 @@
 #include "platform/hostutils.h"
 
 #include "platform/log.h"
+#include "platform/posix/mounttable.h"
 
 #include <QDir>
 #include <QFile>
@@ -212,11 +213,6 @@ quint64 TickCount()
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<quint64>(now.tv_sec) * 1000u + static_cast<quint64>(now.tv_nsec) / 1000000u;
-}
-
-int LastSystemError()
-{
-    return errno;
 }
 
 QString SystemErrorText()
