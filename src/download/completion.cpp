@@ -59,14 +59,7 @@ void CUpdater::HttpRequestFinished(QNetworkReply* reply)
     facts.backgroundRetries = m_nBackgroundRetries;
     switch (ReplyOutcome::NextStep(facts)) {
     case ReplyOutcome::Step::BackgroundRetry:
-        --m_nBackgroundRetries;
-        LogMessage(kProgramComponent, 3, "Error [%d] during background download.", int(reply->error()));
-        if (m_nState == StateDownloadFile) {
-            m_pConnectionCheckTimer->stop();
-            QTimer::singleShot(kBackgroundPauseMs, this, &CUpdater::BackgroundDownloadFile);
-        } else {
-            ActivateStateMachine(m_nState, kBackgroundPauseMs);
-        }
+        RetryInBackground(reply);
         break;
     case ReplyOutcome::Step::Failure:
         TakeErrorPath(reply);
@@ -75,14 +68,9 @@ void CUpdater::HttpRequestFinished(QNetworkReply* reply)
         LogMessage(kProgramComponent, 3, "Handling redirect, state %d, HTTP statusCode %d", m_nState, status);
         FollowRedirect(reply, reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl().toString());
         break;
-    case ReplyOutcome::Step::NotModified: {
-        const QString message = QObject::tr("The file %1 has not been downloaded because it is up to date.")
-                                    .arg(reply->request().url().toString());
-        LogMessage(kProgramComponent, 3, "%s", Utf8(message).constData());
-        PrintUserError(message);
-        ActivateStateMachine(StateNotModified);
+    case ReplyOutcome::Step::NotModified:
+        ReportNotModified(reply);
         break;
-    }
     case ReplyOutcome::Step::ProxyAuthentication:
         LogMessage(kProgramComponent, 3, "Proxy authentication required");
         if (m_nState == StateDownloadFile)
@@ -102,6 +90,27 @@ void CUpdater::HttpRequestFinished(QNetworkReply* reply)
     case ReplyOutcome::Step::Nothing:
         break;
     }
+}
+
+void CUpdater::RetryInBackground(QNetworkReply* reply)
+{
+    --m_nBackgroundRetries;
+    LogMessage(kProgramComponent, 3, "Error [%d] during background download.", int(reply->error()));
+    if (m_nState == StateDownloadFile) {
+        m_pConnectionCheckTimer->stop();
+        QTimer::singleShot(kBackgroundPauseMs, this, &CUpdater::BackgroundDownloadFile);
+    } else {
+        ActivateStateMachine(m_nState, kBackgroundPauseMs);
+    }
+}
+
+void CUpdater::ReportNotModified(QNetworkReply* reply)
+{
+    const QString message = QObject::tr("The file %1 has not been downloaded because it is up to date.")
+                                .arg(reply->request().url().toString());
+    LogMessage(kProgramComponent, 3, "%s", Utf8(message).constData());
+    PrintUserError(message);
+    ActivateStateMachine(StateNotModified);
 }
 
 QString CUpdater::CloseDownloadFile(QNetworkReply* reply, int status)

@@ -109,41 +109,63 @@ public:
     // the digest matches, ResultChecksumNotComputed or ResultChecksumMismatch (logged); prints nothing.
     ResultCode CheckDownloadedFile();
 
-    // Configuration and settings.
+    // Configuration and settings (updater/configuration.cpp). Only CheckDownloadFolder prints; none
+    // of them finishes the run.
+    // Path of the configuration file, its folder created; empty (logged) when there is none.
     QString ConfigFilePath() const;
+    // Reads the --config file and the configuration file: 0, or the negative XML code (logged).
     int LoadConfig();
+    // Writes the configuration (administrators only) with the working records merged in; logs failures.
     void SaveConfig();
+    // Takes the download folder from the per-user settings, else Downloads or home.
     void InitNetworkAndDownloadPath();
     // ResultOk when folder exists and has strictly more than neededBytes free; otherwise prints the
     // user message and returns ResultNoDownloadFolder, ResultNoAccess, ResultFailed or ResultNoDiskSpace.
     ResultCode CheckDownloadFolder(qint64 neededBytes, const QString& folder);
+    // Records in the per-user settings that a download is under way (not with -ui).
     void SetIncompleteUpdate(bool value);
 
-    // Selection.
+    // Selection (updater/selection.cpp). Only SelectUpdates prints or finishes the run.
+    // "<type>.<version>.en_US.corvantis.win" of the installed version.
     QString MakeCurrentUuid() const;
+    // "Corvantis Halden" and so on for an update type; empty for "file" and unknown types.
     static QString ProductNameForType(const QString& type);
+    // The default description URL of product code 1 or 6; "Unknown" otherwise.
     static QString DefaultUpdatesUrl(int productCode);
     bool IsOwnProduct(const QString& productName) const;
     static bool IsDescendantOf(const CUpdate* update, const QString& uuid);
+    // A record of this system that descends from the installed version and is not configured yet.
     bool IsApplicable(const CUpdate* update) const;
+    // Reads the description at path (empty: the downloaded one) and merges it: its XML code (logged).
     int LoadUpdatesDescription(const QString& path);
     void MergeDescription();
+    // The UpdateKind of the applicable records of source.
     int KindOfNewUpdates(CUpdates* source) const;
+    // Copies the applicable records of source into target (the description's, or back into the
+    // configuration).
     void MergeUpdates(CUpdates* source, CUpdaterConfig* target, bool fromDescription);
+    // True when the working configuration holds a record still to download or install.
     bool HasNewUpdates();
     // Fills the queue; false (after the up-to-date message) when it stays empty. Two hotfixes of
     // one serial number print "This update cannot be installed." and finish the run.
     bool SelectUpdates();
+    // Totals of the queue's records ready to download; resets the progress.
     void SumQueuedUpdates();
     // Orders the queued hotfixes by serial number; ResultHotfixNotMapped for a repeated number.
     ResultCode MapHotfixes();
+    // Drops from the configuration every record that is not installed (logged).
     void RemoveStaleUpdates();
+    // The translated name of a status.
     static QString StatusName(int status);
+    // The entry of "locale#text" entries for the locale (default: the current one), else English.
     static QString LocalizedText(const QStringList& list, const QString& locale);
 
-    // Reports.
+    // Reports (updater/reports.cpp): they print to standard output and never finish the run.
+    // One "KEY: value" line, flushed.
     static void PrintOutputLine(const QString& key, const QString& value);
+    // The listing, or the records of --update-info.
     void PrintUpdateList();
+    // The file paths of the applicable records (-ui).
     void PrintFilePaths();
     static void PrintUpdateDescription(const QString& text);
 
@@ -172,6 +194,7 @@ public slots:
     // Feeds the watchdog and the rate counter and prints the progress dots or lines; an updates
     // description over its size limit is aborted as a failed transfer.
     void UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes);
+    // Answers a proxy's demand for credentials (proxy/).
     void ProxyAuthenticationRequired(QNetworkProxy proxy, QAuthenticator* auth);
     // Selects the queue and checks the download folder, then probes; may finish the run (1, 11,
     // 13, 23, 29, 30) with the folder check's message.
@@ -194,11 +217,13 @@ private:
     CUpdater& operator=(const CUpdater&) = delete;
 
     void ReadOptions();
+    // The steps of the states; each may print its user message and finish the run.
     void ReportAndFinish();
     void StateGetDescriptionStep();
     void StateParseDescriptionStep();
     void StateLoadConfigStep();
     void StateUpToDateStep();
+    // Prints the result's message, removes the files of a failed download and exits the loop.
     void StateExitStep();
     void WriteSettings();
     QString ApplicationName() const;
@@ -229,6 +254,10 @@ private:
     // "Unable to save the file" message with the error text.
     void FailStoring(const QString& error);
     // Parts of HttpRequestFinished.
+    // A failed background attempt: the same request again after 10 s.
+    void RetryInBackground(QNetworkReply* reply);
+    // 304: prints that the file is up to date and moves to StateNotModified.
+    void ReportNotModified(QNetworkReply* reply);
     void FollowRedirect(QNetworkReply* reply, const QString& target);
     void RecordProbe(QNetworkReply* reply, int status);
     void CompleteUpdateFile();
