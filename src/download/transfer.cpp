@@ -113,12 +113,15 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
     m_qsUrl = url;
     m_qsDownloadedFilePath.clear();
     const QUrl source(url);
-    const QString finalPath = QFileInfo(QDir(dir), Requests::LocalFileName(source)).absoluteFilePath();
+    // No folder (a private temporary folder that could not be made safe) is no place to write.
+    const QString finalPath =
+        dir.isEmpty() ? QString() : QFileInfo(QDir(dir), Requests::LocalFileName(source)).absoluteFilePath();
     if (m_pCurrentUpdate != nullptr && UseFilePresent(finalPath))
         return;
     m_nStartDownloadByte = 0;
     const bool updateFile = m_nState == StateDownloadFile;
-    const QString path = updateFile ? finalPath + QLatin1String(Requests::kPartFileSuffix) : finalPath;
+    const QString path =
+        updateFile && !finalPath.isEmpty() ? finalPath + QLatin1String(Requests::kPartFileSuffix) : finalPath;
     if (updateFile && !m_bRangeSupport)
         QFile::remove(path);
     if (!OpenDownloadFile(path, updateFile, dir))
@@ -228,9 +231,9 @@ bool CUpdater::OpenDownloadFile(const QString& path, bool append, const QString&
         return true;
     CFileHelper::CloseFile(fd);
     m_pConnectionCheckTimer->stop();
-    const QString name = QFileInfo(path).fileName().remove(QLatin1String(Requests::kPartFileSuffix));
     PrintUserError(QObject::tr("Unable to save the file\n%1 in %2.\n%3")
-                       .arg(name, dir, fd < 0 ? openError : m_pDownloadFile->errorString()));
+                       .arg(Requests::LocalFileName(QUrl(m_qsUrl)), dir,
+                            fd < 0 ? openError : m_pDownloadFile->errorString()));
     ActivateStateMachine(fd < 0 ? StateFileOpenFailed : StateDownloadFailed);
     return false;
 }
