@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 #include "app/instancelock.h"
 #include "app/processcontrol.h"
+#include "platform/console.h"
 #include "platform/locale.h"
 #include "platform/log.h"
 #include "updater/updater.h"
@@ -23,6 +24,8 @@ const int kPidFileNotWritten = 14;
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(QtMessageRelay);
+    // An installer that closes its end of a pipe early must not lose the run's record.
+    Console::KeepRunningWhenReaderCloses();
     CCommandLine commandLine(argc, argv);
     if (!commandLine.ValidateCommandLine())
         return kInvalidCommandLine;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class QFile;
+
 class CFileHelper
 {
 public:
@@ -21,4 +23,8 @@ public:
 
     // Replaces "to" by "from" and commits the change to disk.
     static bool MoveFile(const QString& from, const QString& to);
+
+    // Opens file for reading, binary, without waiting for the writer of a named pipe: a pipe whose
+    // writer has gone reads as empty. False with Qt's error text in the file when it cannot be opened.
+    static bool OpenForReading(QFile& file);
 };

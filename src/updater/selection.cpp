@@ -2,6 +2,7 @@
 #include "updater/updater.h"
 
 #include "app/commandline.h"
+#include "platform/filehelper.h"
 #include "platform/log.h"
 #include "xmlmodel/ancestry.h"
 #include "xmlmodel/automaticupdate.h"
@@ -134,8 +135,10 @@ int CUpdater::LoadUpdatesDescription(const QString& path)
 {
     const bool downloaded = path.isEmpty();
     const QString file = downloaded ? m_qsDownloadedFilePath : path;
+    // Opened once and read from there: a pipe (or /dev/stdin) gives its text only once, and a pipe
+    // whose writer has finished reads as empty instead of waiting.
     QFile description(file);
-    if (!description.open(QIODevice::ReadOnly)) {
+    if (!CFileHelper::OpenForReading(description)) {
         LogMessage(kProgramComponent, 0, "Can not open an updates description file %s.", file.toUtf8().constData());
         return kDescriptionOpenFailed;
     }

@@ -5,7 +5,9 @@
 #include "platform/hostutils.h"
 #include "platform/log.h"
 #include "xmlmodel/ourtextcodec.h"
+#include "xmlmodel/xmlinput.h"
 
+#include <QBuffer>
 #include <QDomCDATASection>
 #include <QDomProcessingInstruction>
 #include <QDomText>
@@ -217,23 +219,35 @@ int CBaseNode::loadFromFile(QFile* file, bool /*flag*/)
 {
     if (file == nullptr) {
         m_qsErrorMessage = QStringLiteral("Error: loadFromFile - File pointer is NULL!");
-        LogError(m_qsErrorMessage);
-        m_nErrorCode = quint32(RC_XML_READ_FAILED);
-        return RC_XML_READ_FAILED;
+        return readFailed();
     }
-    if (file->isOpen())
+    // Read once: a file that the caller opened for reading is read from where it stands, so that a
+    // pipe loses nothing to a second open; any other file is opened here. (A file opened on a
+    // descriptor has no name any more: the name is taken first.)
+    const QString name = file->fileName();
+    if (!file->isOpen() || !file->isReadable()) {
         file->close();
-    if (!file->open(QIODevice::ReadOnly | QIODevice::Text)) {
-        m_qsErrorMessage =
-            QStringLiteral("Error: cannot open XML file '%1', err='%2'!").arg(file->fileName(), file->errorString());
-        LogError(m_qsErrorMessage);
-        m_nErrorCode = quint32(RC_XML_READ_FAILED);
-        return RC_XML_READ_FAILED;
+        if (!CFileHelper::OpenForReading(*file)) {
+            m_qsErrorMessage = QStringLiteral("Error: cannot open XML file '%1', err='%2'!").arg(name, file->errorString());
+            return readFailed();
+        }
     }
-    const int result = parse(file, QString(), QString(), false, nullptr, nullptr, nullptr);
-    if (result == 0)
-        m_qsFileName = file->fileName();
+    QByteArray bytes;
+    const XmlInput::ReadResult read = XmlInput::ReadDocument(*file, bytes);
+    const QString readError = file->errorString();
     file->close();
+    if (read == XmlInput::ReadResult::TooLarge) {
+        m_qsErrorMessage = QStringLiteral("Error: XML file '%1' is larger than %2 bytes!")
+                               .arg(name, QString::number(XmlInput::kMaxDocumentBytes));
+        return readFailed();
+    }
+    if (read == XmlInput::ReadResult::Failed) {
+        m_qsErrorMessage = QStringLiteral("Error: cannot read XML file '%1', err='%2'!").arg(name, readError);
+        return readFailed();
+    }
+    const int result = parse(&bytes, QString(), QString(), false, nullptr, nullptr, nullptr);
+    if (result == 0)
+        m_qsFileName = name;
     return result;
 }
 
@@ -243,18 +257,37 @@ int CBaseNode::fromXmlString(const QString& text, const QString& extTagName, boo
     return parse(nullptr, text, extTagName, unite, errorText, errorLine, errorColumn);
 }
 
-int CBaseNode::parse(QIODevice* device, const QString& text, const QString& extTagName, bool unite,
+int CBaseNode::readFailed()
+{
+    LogError(m_qsErrorMessage);
+    m_nErrorCode = quint32(RC_XML_READ_FAILED);
+    return RC_XML_READ_FAILED;
+}
+
+int CBaseNode::parse(QByteArray* bytes, const QString& text, const QString& extTagName, bool unite,
                      QString* errorText, int* errorLine, int* errorColumn)
 {
     m_nErrorLine = 0;
     m_nErrorColumn = 0;
     m_nErrorCode = quint32(RC_XML_READ_FAILED);
+    // Nesting is counted before the DOM sees the text: the DOM recurses once per level.
+    const XmlInput::DepthFault fault = bytes != nullptr ? XmlInput::CheckDepth(*bytes) : XmlInput::CheckDepth(text);
+    if (fault.tooDeep)
+        return parseFailed(XmlInput::DepthFaultMessage(), fault.line, fault.column, errorText, errorLine, errorColumn);
     QDomDocument document;
     QString message;
     int line = 0;
     int column = 0;
-    const bool parsed = device != nullptr ? document.setContent(device, false, &message, &line, &column)
-                                          : document.setContent(text, false, &message, &line, &column);
+    bool parsed = false;
+    if (bytes != nullptr) {
+        QBuffer buffer(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        parsed = document.setContent(&buffer, false, &message, &line, &column);
+        buffer.close();
+        bytes->clear(); // not needed any more, and as large as the document
+    } else {
+        parsed = document.setContent(text, false, &message, &line, &column);
+    }
     if (!parsed)
         return parseFailed(message, line, column, errorText, errorLine, errorColumn);
     return readDocument(document, extTagName, unite);

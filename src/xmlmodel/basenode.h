@@ -11,7 +11,6 @@
 #include <QVariant>
 
 class QFile;
-class QIODevice;
 
 // Return codes: 0 is success, and any value not below zero counts as success.
 constexpr int RC_XML_READ_FAILED = int(0x80000036u);
@@ -91,10 +90,12 @@ public:
 protected:
     friend class CRecordNode;
 
-    // Reads a parsed document: the first top-level element that reads gives the node and its id.
-    // Parses the device, or the text when there is none, and reads this node from the document.
-    int parse(QIODevice* device, const QString& text, const QString& extTagName, bool unite, QString* errorText,
+    // Parses the bytes (which it empties), or the text when there are none, and reads this node.
+    int parse(QByteArray* bytes, const QString& text, const QString& extTagName, bool unite, QString* errorText,
               int* errorLine, int* errorColumn);
+    // Logs the error message and sets and returns the read-failure code.
+    int readFailed();
+    // Reads a parsed document: the first top-level element that reads gives the node and its id.
     int readDocument(const QDomDocument& document, const QString& extTagName, bool unite);
     int parseFailed(const QString& message, int line, int column, QString* errorText, int* errorLine,
                     int* errorColumn);
