@@ -4,7 +4,6 @@
 #include "platform/filehelper.h"
 #include "platform/hostutils.h"
 #include "platform/log.h"
-#include "xmlmodel/ourtextcodec.h"
 #include "xmlmodel/xmlinput.h"
 
 #include <QBuffer>
@@ -12,84 +11,16 @@
 #include <QDomProcessingInstruction>
 #include <QDomText>
 #include <QFile>
-#include <QTextStream>
 
 #include <cerrno>
 
 namespace {
 
 const char kComponent[] = "KvrXmlModel";
-const int kIndent = 3;
-// "<?xml version=\"1.0\" encoding=\"" is 30 characters: the codec's name follows it.
-const int kEncodingPosition = 30;
 
 void LogError(const QString& text)
 {
     LogMessage(kComponent, 0, "%s", text.toUtf8().constData());
-}
-
-// Appends text[from, to) to out, turning each "&#xd;" into the carriage return it stands for.
-void AppendText(QString& out, const QString& text, int from, int to)
-{
-    static const QLatin1String kReference("&#xd;");
-    while (from < to) {
-        const int found = text.indexOf(kReference, from);
-        if (found < 0 || found + kReference.size() > to) {
-            out.append(text.midRef(from, to - from));
-            return;
-        }
-        out.append(text.midRef(from, found - from));
-        out.append(QLatin1Char('\r'));
-        from = found + kReference.size();
-    }
-}
-
-// End (one past) of the markup that starts with '<' at i: a comment, CDATA section, processing
-// instruction or tag; attribute values are always double-quoted by the serialiser.
-int MarkupEnd(const QString& text, int i)
-{
-    auto endOf = [&](const char* terminator, int skip) {
-        const QLatin1String end(terminator);
-        const int found = text.indexOf(end, i + skip);
-        return found < 0 ? text.size() : found + end.size();
-    };
-    if (text.midRef(i, 4) == QLatin1String("<!--"))
-        return endOf("-->", 4);
-    if (text.midRef(i, 9) == QLatin1String("<![CDATA["))
-        return endOf("]]>", 9);
-    if (text.midRef(i, 2) == QLatin1String("<?"))
-        return endOf("?>", 2);
-    bool quoted = false;
-    for (int j = i + 1; j < text.size(); ++j) {
-        const QChar c = text.at(j);
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (c == QLatin1Char('>') && !quoted)
-            return j + 1;
-    }
-    return text.size();
-}
-
-// The DOM serialiser writes a carriage return of a text node as "&#xd;"; text content carries it
-// unchanged, as every other character that XML allows. Markup (attribute values included) is kept.
-QString RestoreCarriageReturns(const QString& text)
-{
-    if (!text.contains(QLatin1String("&#xd;")))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    int i = 0;
-    while (i < text.size()) {
-        const int markup = text.indexOf(QLatin1Char('<'), i);
-        const int textEnd = markup < 0 ? text.size() : markup;
-        AppendText(out, text, i, textEnd);
-        if (markup < 0)
-            break;
-        const int end = MarkupEnd(text, markup);
-        out.append(text.midRef(markup, end - markup));
-        i = end;
-    }
-    return out;
 }
 
 } // namespace
@@ -341,18 +272,28 @@ QDomDocument CBaseNode::toXmlDocument(bool withHeader, bool noIds) const
 
 QString CBaseNode::toXmlString(bool withHeader, bool noIds) const
 {
-    const QDomDocument document = toXmlDocument(withHeader, noIds);
-    OurTextCodec* codec = OurTextCodec::instance();
-    QString text;
-    {
-        QTextStream stream(&text);
-        stream.setCodec(codec);
-        document.save(stream, kIndent, QDomNode::EncodingFromTextStream);
-    }
-    const QString name = QString::fromLatin1(codec->name());
-    if (text.midRef(kEncodingPosition, name.size()) == name)
-        text.replace(kEncodingPosition, name.size(), QStringLiteral("UTF-8"));
-    return RestoreCarriageReturns(text);
+    // The text that the DOM serialiser gives toXmlDocument() through a stream with the program's
+    // codec, written straight from the record: the declaration names UTF-8, carriage returns in
+    // text stay characters, and attributes come in a fixed order (the DOM's follows its hashes).
+    XmlModel::XmlSink::Attributes root;
+    if (!noIds)
+        root.append({QStringLiteral("id"), QString::number(m_nId)});
+    if (withHeader)
+        root.append({QStringLiteral("schemaVersion"), QStringLiteral("1.0")});
+    XmlModel::XmlTextSink sink;
+    writeXml(sink, root, noIds);
+    return sink.text();
+}
+
+void CBaseNode::writeXml(XmlModel::XmlSink& sink, const XmlModel::XmlSink::Attributes& attributes, bool noIds) const
+{
+    QDomDocument document;
+    QDomElement element = getXml(document, noIds);
+    if (element.isNull())
+        return;
+    for (const XmlModel::XmlSink::Attribute& attribute : attributes)
+        element.setAttribute(attribute.name, attribute.value);
+    sink.copyElement(element);
 }
 
 int CBaseNode::saveToFile()

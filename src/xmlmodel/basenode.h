@@ -3,6 +3,8 @@
 // and saving in place.
 #pragma once
 
+#include "xmlmodel/xmlsink.h"
+
 #include <QDomDocument>
 #include <QDomElement>
 #include <QMap>
@@ -62,6 +64,9 @@ public:
     virtual void resetLists(bool unite, const QStringList& dynListNames, bool hasDynLists);
     // A full copy of this node of its own class.
     virtual CBaseNode* clone() const;
+    // Writes this node's element, with the given attributes first, into sink; the base writes the
+    // element of getXml().
+    virtual void writeXml(XmlModel::XmlSink& sink, const XmlModel::XmlSink::Attributes& attributes, bool noIds) const;
 
     QDomDocument toXmlDocument(bool withHeader, bool noIds) const;
     QString toXmlString(bool withHeader, bool noIds) const;

@@ -23,6 +23,8 @@ QString Message(const char* pattern, const QString& className, const QString& ta
 
 } // namespace
 
+thread_local bool t_constructingForRead = false;
+
 namespace Registration {
 
 thread_local Collector* t_collector = nullptr;

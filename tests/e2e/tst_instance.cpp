@@ -38,15 +38,19 @@ public:
             m_process.waitForFinished(5000);
         }
     }
-    // Waits until the program has the FIFO open, i.e. has passed start-up and holds the lock.
+    // Waits until the program has the FIFO open for reading, i.e. has passed start-up and holds the
+    // lock (before exec the child still shows the test's own read-write descriptor).
     bool waitUntilBlocked()
     {
         QDeadlineTimer deadline(30000);
-        const QString descriptors = QString("/proc/%1/fd").arg(m_process.processId());
+        const QString proc = QString("/proc/%1/").arg(m_process.processId());
         while (m_writer >= 0 && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-            for (const QFileInfo& descriptor : QDir(descriptors).entryInfoList(QDir::System))
-                if (descriptor.symLinkTarget() == m_fifo)
+            for (const QFileInfo& descriptor : QDir(proc + "fd").entryInfoList(QDir::System)) {
+                const QByteArray info = ReadFile(proc + "fdinfo/" + descriptor.fileName());
+                const int flags = info.mid(info.indexOf("flags:") + 6).trimmed().split('\n').first().toInt(nullptr, 8);
+                if (descriptor.symLinkTarget() == m_fifo && (flags & O_ACCMODE) == O_RDONLY)
                     return true;
+            }
             QThread::msleep(20);
         }
         return false;
