@@ -1,5 +1,7 @@
 // Loads and saves a generated updates description of many updates and prints the time of each
-// step and the peak memory of the process.
+// step and the peak memory of the process, then the same steps of Qt's DOM alone (parsing the file,
+// serialising the document with the program's codec) and the ratios to them.
+#include "xmlmodel/ourtextcodec.h"
 #include "xmlmodel/updates.h"
 
 #include <QCoreApplication>
@@ -121,6 +123,8 @@ int main(int argc, char* argv[])
     const long long recordHeap = HeapInUse() - heapBefore;
 
     timer.restart();
+    const qint64 written = description.toXmlString(true, true).size();
+    const qint64 textMs = timer.restart();
     const int saved = description.saveToFile(output);
     const qint64 saveMs = timer.restart();
     if (saved != 0)
@@ -130,14 +134,35 @@ int main(int argc, char* argv[])
     CUpdates* copy = new CUpdates(description);
     const qint64 copyMs = timer.restart();
     delete copy;
+    const int warnings = description.getWarnings().size();
+    delete loadedRecords;
 
-    std::printf("load: %lld ms (%d updates, %d warnings)\n", (long long)loadMs, count, description.getWarnings().size());
-    std::printf("save: %lld ms (%lld bytes)\n", (long long)saveMs, (long long)QFile(output).size());
+    // Qt's DOM alone on the same file.
+    timer.restart();
+    QDomDocument document;
+    QFile domInput(input);
+    if (!domInput.open(QIODevice::ReadOnly | QIODevice::Text) || !document.setContent(&domInput, false))
+        return 1;
+    const qint64 domParseMs = timer.restart();
+    QString domText;
+    {
+        QTextStream stream(&domText);
+        stream.setCodec(OurTextCodec::instance());
+        document.save(stream, 3, QDomNode::EncodingFromTextStream);
+    }
+    const qint64 domSaveMs = timer.restart();
+
+    std::printf("load: %lld ms (%d updates, %d warnings)\n", (long long)loadMs, count, warnings);
+    std::printf("write text: %lld ms (%lld characters)\n", (long long)textMs, (long long)written);
+    std::printf("save: %lld ms (%lld bytes, with writing the text)\n", (long long)saveMs, (long long)QFile(output).size());
     std::printf("copy: %lld ms\n", (long long)copyMs);
+    std::printf("DOM parse alone: %lld ms, DOM serialisation alone: %lld ms (%lld characters)\n", (long long)domParseMs,
+                (long long)domSaveMs, (long long)domText.size());
+    std::printf("load / DOM parse: %.2f; write text / DOM serialisation: %.2f\n", double(loadMs) / double(qMax<qint64>(domParseMs, 1)),
+                double(textMs) / double(qMax<qint64>(domSaveMs, 1)));
     std::printf("heap held by the loaded records: %lld KiB (%lld bytes per update)\n", recordHeap / 1024,
                 count > 0 ? recordHeap / count : 0);
     std::printf("peak memory (ru_maxrss): %ld KiB before load, %ld KiB after load, %ld KiB after save\n", before,
                 afterLoad, afterSave);
-    delete loadedRecords;
     return 0;
 }

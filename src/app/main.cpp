@@ -2,6 +2,7 @@
 #include "app/instancelock.h"
 #include "app/processcontrol.h"
 #include "platform/console.h"
+#include "platform/hostutils.h"
 #include "platform/locale.h"
 #include "platform/log.h"
 #include "updater/updater.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
     qInstallMessageHandler(QtMessageRelay);
     // An installer that closes its end of a pipe early must not lose the run's record.
     Console::KeepRunningWhenReaderCloses();
+    HostUtils::SettleLocalTimeZone();
     CCommandLine commandLine(argc, argv);
     if (!commandLine.ValidateCommandLine())
         return kInvalidCommandLine;

@@ -63,4 +63,8 @@ QString NewUuidText();
 // Text form of 16 bytes in storage order.
 QString UuidText(const unsigned char bytes[16]);
 
+// Takes the local time zone as it is now for the rest of the run, so that converting a date-time
+// does not look at the zone's definition again each time (thousands of times in a large document).
+void SettleLocalTimeZone();
+
 } // namespace HostUtils

@@ -65,6 +65,33 @@ void RemoveUpdates(CUpdaterConfig* config, Predicate drop)
     }
 }
 
+// target becomes a copy of source that holds only the updates for which keep() holds; the others
+// are never copied. The updates are taken out of source for the copy and put back after it.
+template <typename Predicate>
+void CopyKeeping(CUpdaterConfig* source, CUpdaterConfig* target, Predicate keep)
+{
+    QList<QList<CUpdate*>> updates;
+    for (CUpdProduct* product : source->getUpdates()->Product) {
+        for (CUpdProductVersion* version : product->Version)
+            updates.append(version->Update.takeAll());
+    }
+    *target = *source;
+    int next = 0;
+    const auto& products = source->getUpdates()->Product;
+    for (int p = 0; p < products.size(); ++p) {
+        const auto& versions = products.at(p)->Version;
+        for (int v = 0; v < versions.size(); ++v) {
+            CUpdProductVersion* copy = target->getUpdates()->Product.at(p)->Version.at(v);
+            for (CUpdate* update : qAsConst(updates[next])) {
+                versions.at(v)->Update.append(update);
+                if (keep(update))
+                    copy->Update.append(new CUpdate(*update));
+            }
+            ++next;
+        }
+    }
+}
+
 } // namespace
 
 QString CUpdater::MakeCurrentUuid() const
@@ -159,9 +186,8 @@ int CUpdater::LoadUpdatesDescription(const QString& path)
 
 void CUpdater::MergeDescription()
 {
-    *m_pTmpConfig = *m_pConfig;
-    RemoveUpdates(m_pTmpConfig, [this](const CUpdate* update) {
-        return update->Status() == Installed || (!m_lstUuids.isEmpty() && !m_lstUuids.contains(update->Uuid()));
+    CopyKeeping(m_pConfig, m_pTmpConfig, [this](const CUpdate* update) {
+        return update->Status() != Installed && (m_lstUuids.isEmpty() || m_lstUuids.contains(update->Uuid()));
     });
     MergeUpdates(m_pUpdates, m_pTmpConfig, true);
 }

@@ -243,6 +243,16 @@ public:
     int indexOf(const C* node) const { return m_items.indexOf(const_cast<C*>(node)); }
     void append(C* node) { appendNode(node); }
     C* takeAt(int i) { return static_cast<C*>(takeNode(i)); }
+    // Gives up every child, in order; the caller owns them.
+    QList<C*> takeAll()
+    {
+        QList<C*> all;
+        all.reserve(m_items.size());
+        for (CBaseNode* node : qAsConst(m_items))
+            all.append(static_cast<C*>(node));
+        m_items.clear();
+        return all;
+    }
     const_iterator begin() const { return const_iterator(m_items.constBegin()); }
     const_iterator end() const { return const_iterator(m_items.constEnd()); }
 

@@ -221,16 +221,13 @@ DepthFault CheckDepth(const Char* begin, const Char* end, const Input& input)
 ReadResult ReadDocument(QIODevice& device, QByteArray& bytes)
 {
     bytes.clear();
-    if (!device.isSequential())
-        bytes.reserve(int(std::min(device.size(), kMaxDocumentBytes) + 1));
+    // A file of known size is read in one piece (a short read is its end); a pipe in chunks until
+    // it reports its end. Never more than one byte beyond the limit is read.
+    const bool sequential = device.isSequential();
+    qint64 chunk = sequential ? kReadChunk : std::min(device.size(), kMaxDocumentBytes) + 1;
     qint64 used = 0;
     for (;;) {
-        // Room for one byte more than the limit, to see that a document goes beyond it.
-        const qint64 room = std::min(kReadChunk, kMaxDocumentBytes + 1 - used);
-        if (room <= 0) {
-            bytes.clear();
-            return ReadResult::TooLarge;
-        }
+        const qint64 room = std::min(chunk, kMaxDocumentBytes + 1 - used);
         bytes.resize(int(used + room));
         const qint64 got = device.read(bytes.data() + used, room);
         if (got < 0) {
@@ -238,8 +235,13 @@ ReadResult ReadDocument(QIODevice& device, QByteArray& bytes)
             return ReadResult::Failed;
         }
         used += got;
-        if (got == 0)
+        if (used > kMaxDocumentBytes) {
+            bytes.clear();
+            return ReadResult::TooLarge;
+        }
+        if (got == 0 || (!sequential && got < room))
             break;
+        chunk = kReadChunk; // a file that grew while it was read
     }
     bytes.resize(int(used));
     char* const data = bytes.data();
