@@ -28,6 +28,7 @@ int main(int argc, char** argv)
     // An installer that closes its end of a pipe early must not lose the run's record.
     Console::KeepRunningWhenReaderCloses();
     HostUtils::SettleLocalTimeZone();
+    HostUtils::TuneAllocatorForDocuments();
     CCommandLine commandLine(argc, argv);
     if (!commandLine.ValidateCommandLine())
         return kInvalidCommandLine;

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <limits>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/random.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -259,6 +260,13 @@ void SettleLocalTimeZone()
     if (std::getenv("TZ") == nullptr)
         setenv("TZ", ":/etc/localtime", 0);
     tzset();
+}
+
+void TuneAllocatorForDocuments()
+{
+#ifdef M_MXFAST
+    mallopt(M_MXFAST, 0); // glibc's fast bins: none
+#endif
 }
 
 } // namespace HostUtils
