@@ -164,7 +164,7 @@ int CUpdater::LoadUpdatesDescription(const QString& path)
     const QString file = downloaded ? m_qsDownloadedFilePath : path;
     // Opened once and read from there: a pipe (or /dev/stdin) gives its text only once, and a pipe
     // whose writer has finished reads as empty instead of waiting.
-    QFile description(file);
+    CNamedFile description(file);
     if (!CFileHelper::OpenForReading(description)) {
         LogMessage(kProgramComponent, 0, "Can not open an updates description file %s.", file.toUtf8().constData());
         return kDescriptionOpenFailed;

@@ -142,7 +142,7 @@ CBaseNode* CBaseNode::clone() const
 
 int CBaseNode::loadFromFile(const QString& fileName)
 {
-    QFile file(fileName);
+    CNamedFile file(fileName);
     return loadFromFile(&file, true);
 }
 
@@ -153,8 +153,7 @@ int CBaseNode::loadFromFile(QFile* file, bool /*flag*/)
         return readFailed();
     }
     // Read once: a file that the caller opened for reading is read from where it stands, so that a
-    // pipe loses nothing to a second open; any other file is opened here. (A file opened on a
-    // descriptor has no name any more: the name is taken first.)
+    // pipe loses nothing to a second open; any other file is opened here.
     const QString name = file->fileName();
     if (!file->isOpen() || !file->isReadable()) {
         file->close();
