@@ -16,7 +16,7 @@ namespace Checksum {
 
 QString FileDigest(const QString& path)
 {
-    const int fd = CFileHelper::OpenForReading(path);
+    const int fd = CFileHelper::OpenRegularFile(path);
     if (fd < 0)
         return QString();
     QFile file;

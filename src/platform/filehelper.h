@@ -1,6 +1,7 @@
 // File services: free space of a folder's volume and a durable file move.
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <QtGlobal>
 
@@ -41,7 +42,23 @@ public:
     static int OpenTransferFile(const QString& path, bool append);
     // Opens a regular file for reading, never through a symbolic link; -1 with the reason in
     // Platform::LastError().
-    static int OpenForReading(const QString& path);
+    static int OpenRegularFile(const QString& path);
     // Closes a descriptor that was not handed to a QFile.
     static void CloseFile(int fd);
+
+    // Opens file for reading, binary, without waiting for the writer of a named pipe: a pipe whose
+    // writer has gone reads as empty. False with Qt's error text in the file when it cannot be opened.
+    // The file may forget its name (see CNamedFile).
+    static bool OpenForReading(QFile& file);
+};
+
+// A file that keeps its name when it is opened on a descriptor, as OpenForReading may do.
+class CNamedFile : public QFile
+{
+public:
+    explicit CNamedFile(const QString& name) : QFile(name), m_qsName(name) {}
+    QString fileName() const override { return m_qsName; }
+
+private:
+    QString m_qsName;
 };

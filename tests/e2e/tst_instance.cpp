@@ -12,7 +12,7 @@ using namespace KvrTest;
 namespace {
 
 // A run of the program that stays inside its event loop: it reads its updates description
-// from a FIFO, which blocks until the test writes the description.
+// from a FIFO whose writer (the test) has not written yet.
 class BlockedRun
 {
 public:
@@ -22,6 +22,8 @@ public:
         ::unlink(QFile::encodeName(m_fifo).constData());
         if (::mkfifo(QFile::encodeName(m_fifo).constData(), 0600) != 0)
             return;
+        // Opened for reading and writing, the FIFO has a writer at once; not inherited by the program.
+        m_writer = ::open(QFile::encodeName(m_fifo).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         m_process.setProcessEnvironment(sandbox.environment());
         QStringList words = arguments;
         words.replaceInStrings("@FIFO@", m_fifo);
@@ -36,14 +38,19 @@ public:
             m_process.waitForFinished(5000);
         }
     }
-    // Waits until the program is opening the FIFO, i.e. has passed start-up and holds the lock.
+    // Waits until the program has the FIFO open for reading, i.e. has passed start-up and holds the
+    // lock (before exec the child still shows the test's own read-write descriptor).
     bool waitUntilBlocked()
     {
         QDeadlineTimer deadline(30000);
-        while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-            m_writer = ::open(QFile::encodeName(m_fifo).constData(), O_WRONLY | O_NONBLOCK);
-            if (m_writer >= 0)
-                return true;
+        const QString proc = QString("/proc/%1/").arg(m_process.processId());
+        while (m_writer >= 0 && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+            for (const QFileInfo& descriptor : QDir(proc + "fd").entryInfoList(QDir::System)) {
+                const QByteArray info = ReadFile(proc + "fdinfo/" + descriptor.fileName());
+                const int flags = info.mid(info.indexOf("flags:") + 6).trimmed().split('\n').first().toInt(nullptr, 8);
+                if (descriptor.symLinkTarget() == m_fifo && (flags & O_ACCMODE) == O_RDONLY)
+                    return true;
+            }
             QThread::msleep(20);
         }
         return false;

@@ -147,7 +147,7 @@ int CFileHelper::OpenTransferFile(const QString& path, bool append)
     return MakeBlocking(fd);
 }
 
-int CFileHelper::OpenForReading(const QString& path)
+int CFileHelper::OpenRegularFile(const QString& path)
 {
     if (path.isEmpty())
         return FailWith(-1, ENOENT);
@@ -166,4 +166,23 @@ void CFileHelper::CloseFile(int fd)
 {
     if (fd >= 0)
         close(fd);
+}
+
+bool CFileHelper::OpenForReading(QFile& file)
+{
+    // A plain open of a named pipe blocks until a writer comes; without O_NONBLOCK it would wait for
+    // ever for a writer that has already finished. Once open, reads block again as usual.
+    const int fd = open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat object {};
+    if (fd >= 0 && fstat(fd, &object) == 0 && !S_ISDIR(object.st_mode)) {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags != -1 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0
+            && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            return true;
+    }
+    if (fd >= 0)
+        close(fd);
+    // Qt's own open then fails the same way (a directory, no access, no such file) and leaves its
+    // error text in the file; it cannot wait on a pipe, since the open above would have succeeded.
+    return file.open(QIODevice::ReadOnly);
 }
