@@ -51,7 +51,7 @@ RunResult TestDownload::download(const QStringList& arguments, bool asNobody)
 QString TestDownload::probedUrl(const RunResult& run) const
 {
     const QRegularExpression probe("HEAD (\\S+) not sent\\.$");
-    for (const QString& line : LogLinesOf(*m_sandbox, run.pid)) {
+    for (const QString& line : LogLinesOf(run)) {
         const QRegularExpressionMatch match = probe.match(LogText(line));
         if (match.hasMatch())
             return match.captured(1);

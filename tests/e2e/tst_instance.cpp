@@ -120,7 +120,7 @@ void TestInstance::secondUpdaterIsRefused()
     QCOMPARE(second.exitCode, 12);
     QCOMPARE(second.out, QByteArray());
     QCOMPARE(second.err, QByteArray());
-    QCOMPARE(LogLinesOf(*m_sandbox, second.pid).filter("Updater process is running already.").size(), 1);
+    QCOMPARE(LogLinesOf(second).filter("Updater process is running already.").size(), 1);
 
     const RunResult fork = run({"check", "-u", "lum", "-d", description, "--fork-of-updater"});
     QCOMPARE(fork.exitCode, 0);
@@ -158,7 +158,7 @@ void TestInstance::foregroundRunStopsBackgroundDownload()
     QVERIFY(background.process().waitForFinished(10000));
     QCOMPARE(background.process().exitStatus(), QProcess::CrashExit); // killed
     QVERIFY(!QFile::exists(pidFile()));
-    QCOMPARE(LogLinesOf(*m_sandbox, foreground.pid).filter(QString("Kill( %1 )").arg(pid)).size(), 1);
+    QCOMPARE(LogLinesOf(foreground).filter(QString("Kill( %1 )").arg(pid)).size(), 1);
 }
 
 void TestInstance::unusablePidFile_data()
@@ -188,7 +188,7 @@ void TestInstance::unusablePidFile()
     QCOMPARE(foreground.out, QByteArray());
     QCOMPARE(ReadFile(pidFile()), content); // the record stays
     logged.replace("@DEAD@", QString::fromLatin1(dead)).replace("@FILE@", pidFile());
-    QCOMPARE(LogLinesOf(*m_sandbox, foreground.pid).filter(logged).size(), 1);
+    QCOMPARE(LogLinesOf(foreground).filter(logged).size(), 1);
 }
 
 void TestInstance::pidFileThatCannotBeWritten()
@@ -197,7 +197,7 @@ void TestInstance::pidFileThatCannotBeWritten()
     QVERIFY(QDir().mkpath(pidFile())); // a folder where the record goes
     const RunResult background = run({"download", "-u", "lum", "-d", DataPath("updater/updates.xml"), "-bd"});
     QCOMPARE(background.exitCode, 14);
-    QCOMPARE(LogLinesOf(*m_sandbox, background.pid).filter("Can not open " + pidFile()).size(), 1);
+    QCOMPARE(LogLinesOf(background).filter("Can not open " + pidFile()).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestInstance)
