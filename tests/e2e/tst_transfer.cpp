@@ -58,6 +58,7 @@ class TestTransfer : public QObject
 
 private slots:
     void init();
+    void cleanup();
     void cases_data();
     void cases();
     void slow_data();
@@ -81,6 +82,7 @@ private:
     QString m_location;
     qint64 m_partBefore = 0;
     int m_firstRequest = 0; // the first request of the run whose requests are checked
+    bool m_mounted = false; // the download folder is a small file system of its own
 };
 
 void TestTransfer::init()
@@ -88,6 +90,13 @@ void TestTransfer::init()
     m_sandbox.reset(new Sandbox);
     m_files.clear();
     m_partBefore = 0;
+}
+
+void TestTransfer::cleanup()
+{
+    if (m_mounted)
+        umount2(QFile::encodeName(m_sandbox->downloads()).constData(), MNT_DETACH);
+    m_mounted = false;
 }
 
 void TestTransfer::addRows(const QString& table)
@@ -224,7 +233,8 @@ void TestTransfer::runCase()
         return;
     QVERIFY(run.finished);
     QCOMPARE(QString::fromUtf8(run.err), expand(row["err"].toString()));
-    QCOMPARE(Steady(run.out), expand(row["out"].toString()));
+    if (row.contains("out"))
+        QCOMPARE(Steady(run.out), expand(row["out"].toString()));
     QCOMPARE(run.exitCode, row["exit"].toInt());
     if (row.contains("log"))
         QVERIFY2(LogLinesOf(run).filter(expand(row["log"].toString())).size() == 1,
@@ -263,10 +273,7 @@ RunResult TestTransfer::runWithAction(const QString& action, const QStringList& 
         QTest::qFail("cannot mount a small file system", __FILE__, __LINE__);
         return RunResult();
     }
-    auto unmount = qScopeGuard([&] {
-        if (action == "fill-disk")
-            umount2(QFile::encodeName(m_sandbox->downloads()).constData(), MNT_DETACH);
-    });
+    m_mounted = action == "fill-disk";
     Running running(arguments, options);
     QDeadlineTimer deadline(20000);
     auto holding = [&] {
@@ -359,7 +366,7 @@ void TestTransfer::listingMatchesLocalDescription()
     const RunResult remote = Run({"check", "-u", "lum", "-l", m_server->url("/updates.xml")}, options);
     QCOMPARE(local.exitCode, 0);
     QVERIFY(local.out.startsWith("UUID"));
-    QCOMPARE(remote.out, local.out + "Last-Modified: Fri, 20 Nov 2026 10:00:00 GMT\n");
+    QCOMPARE(remote.out, "Last-Modified: Fri, 20 Nov 2026 10:00:00 GMT\n" + local.out);
 }
 
 QTEST_GUILESS_MAIN(TestTransfer)
