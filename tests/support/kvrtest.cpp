@@ -77,12 +77,17 @@ QProcessEnvironment Sandbox::environment() const
 
 void Sandbox::giveToNobody() const
 {
+    GiveToNobody(path());
+}
+
+void GiveToNobody(const QString& path)
+{
     auto give = [](const QString& p) {
-        if (::chown(QFile::encodeName(p).constData(), kNobody, kNobody) != 0)
+        if (::lchown(QFile::encodeName(p).constData(), kNobody, kNobody) != 0)
             qWarning("chown %s failed", qPrintable(p));
     };
-    give(path());
-    QDirIterator it(path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    give(path);
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext())
         give(it.next());
 }

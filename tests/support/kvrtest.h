@@ -22,6 +22,8 @@ QString HelperPath(const QString& name);
 
 // True when the tests run as root, so that non-administrator paths can be tried as nobody.
 bool IsRoot();
+// Hands a file, or a folder with all it holds, to the nobody account (links themselves, not their targets).
+void GiveToNobody(const QString& path);
 
 // Words as main receives them, after the program name.
 class Argv

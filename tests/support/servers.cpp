@@ -4,7 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,144 +17,58 @@ namespace KvrTest {
 
 namespace {
 
-const uint kNobody = 65534;
-
-QString Fill(QString text, const QString& folder, quint16 port)
-{
-    return text.replace("@DIR@", folder).replace("@PORT@", QString::number(port));
-}
-
-bool WriteConfig(const QString& path, const QString& text)
-{
-    return WriteFile(path, text.toUtf8());
-}
-
 quint16 FreePort()
 {
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
-void GiveToNobody(const QString& folder)
-{
-    auto give = [](const QString& path) {
-        if (::chown(QFile::encodeName(path).constData(), kNobody, kNobody) != 0)
-            qWarning("chown %s failed", qPrintable(path));
-    };
-    give(folder);
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        give(it.next());
-}
-
 } // namespace
 
 const ServerKind& Nginx()
 {
-    static const ServerKind kind{"nginx", [](const QString& folder, quint16 port, const ServerSettings& settings) {
-        QString tls;
-        if (!settings.certificate.isEmpty())
-            tls = " ssl;\n ssl_certificate " + settings.certificate + ";\n ssl_certificate_key " + settings.key;
-        WriteConfig(folder + "/nginx.conf", Fill(R"(daemon off;
-pid @DIR@/nginx.pid;
-error_log @DIR@/error.log;
-events { worker_connections 64; }
-http {
- include /etc/nginx/mime.types;
- default_type application/octet-stream;
- log_format record '$msec $request_time "$request" $status "$http_range" $body_bytes_sent';
- access_log @DIR@/access.log record;
- client_body_temp_path @DIR@/tmp; proxy_temp_path @DIR@/tmp; fastcgi_temp_path @DIR@/tmp;
- uwsgi_temp_path @DIR@/tmp; scgi_temp_path @DIR@/tmp;
- sendfile on;
- server {
-  listen 127.0.0.1:@PORT@)" + tls + R"(;
-  root @DIR@/www;
-  location /gzip/ { alias @DIR@/www/; gzip on; gzip_types *; gzip_min_length 0; }
-  location /redirect/ { rewrite ^/redirect/(.*)$ /$1 redirect; }
-  location /moved/ { rewrite ^/moved/(.*)$ /$1 permanent; }
- }
+    static const ServerKind kind{"nginx", "tests/data/servers/nginx.conf",
+                                 {"/usr/sbin/nginx", "-p", "@DIR@", "-e", "@DIR@/error.log", "-c", "@DIR@/nginx.conf"}};
+    return kind;
 }
-)", folder, port));
-        return QStringList{"/usr/sbin/nginx", "-p", folder, "-e", folder + "/error.log", "-c", folder + "/nginx.conf"};
-    }};
+
+const ServerKind& NginxTls()
+{
+    static const ServerKind kind{
+        "nginx", "tests/data/servers/nginx-tls.conf",
+        {"/usr/sbin/nginx", "-p", "@DIR@", "-e", "@DIR@/error.log", "-c", "@DIR@/nginx-tls.conf"}, false, true};
     return kind;
 }
 
 const ServerKind& Apache()
 {
-    static const ServerKind kind{"apache2", [](const QString& folder, quint16 port, const ServerSettings&) {
-        QString modules;
-        for (const char* module : {"mpm_event", "authz_core", "mime", "alias", "filter", "deflate"})
-            modules += QString("LoadModule %1_module /usr/lib/apache2/modules/mod_%1.so\n").arg(module);
-        WriteConfig(folder + "/apache2.conf", modules + Fill(R"(ServerRoot @DIR@
-ServerName 127.0.0.1
-Listen 127.0.0.1:@PORT@
-PidFile @DIR@/apache2.pid
-DefaultRuntimeDir @DIR@
-Mutex file:@DIR@ default
-ErrorLog @DIR@/error.log
-TypesConfig /etc/mime.types
-DocumentRoot @DIR@/www
-<Directory @DIR@/www>
- Require all granted
-</Directory>
-Alias /gzip/ @DIR@/www/
-<Location /gzip/>
- SetOutputFilter DEFLATE
-</Location>
-)", folder, port));
-        return QStringList{"/usr/sbin/apache2", "-f", folder + "/apache2.conf", "-DFOREGROUND"};
-    }};
+    static const ServerKind kind{"apache2", "tests/data/servers/apache2.conf",
+                                 {"/usr/sbin/apache2", "-f", "@DIR@/apache2.conf", "-DFOREGROUND"}};
     return kind;
 }
 
 const ServerKind& Lighttpd()
 {
-    static const ServerKind kind{"lighttpd", [](const QString& folder, quint16 port, const ServerSettings&) {
-        WriteConfig(folder + "/lighttpd.conf", Fill(R"(server.modules = ("mod_alias", "mod_deflate")
-server.document-root = "@DIR@/www"
-server.bind = "127.0.0.1"
-server.port = @PORT@
-server.errorlog = "@DIR@/error.log"
-server.pid-file = "@DIR@/lighttpd.pid"
-mimetype.assign = ("" => "application/octet-stream")
-alias.url = ("/gzip/" => "@DIR@/www/")
-$HTTP["url"] =~ "^/gzip/" {
- deflate.mimetypes = ("application/")
- deflate.allowed-encodings = ("gzip", "deflate")
-}
-)", folder, port));
-        return QStringList{"/usr/sbin/lighttpd", "-D", "-f", folder + "/lighttpd.conf"};
-    }};
+    static const ServerKind kind{"lighttpd", "tests/data/servers/lighttpd.conf",
+                                 {"/usr/sbin/lighttpd", "-D", "-f", "@DIR@/lighttpd.conf"}};
     return kind;
 }
 
 const ServerKind& Fault()
 {
-    static const ServerKind kind{"fault server",
-                                 [](const QString& folder, quint16, const ServerSettings&) {
-                                     // A copy in the folder, so that nobody can read it.
-                                     QFile::copy(QStringLiteral(KVR_SOURCE_DIR "/tests/helpers/faultserver.py"),
-                                                 folder + "/faultserver.py");
-                                     return QStringList{"/usr/bin/python3", folder + "/faultserver.py", folder};
-                                 },
-                                 true};
+    static const ServerKind kind{"fault server", "tests/helpers/faultserver.py",
+                                 {"/usr/bin/python3", "@DIR@/faultserver.py", "@DIR@"}, true};
     return kind;
 }
 
-Server::Server(const ServerKind& kind, const ServerSettings& settings)
+Server::Server(const ServerKind& kind, const QString& certificate, const QString& key)
     : m_kind(kind)
-    , m_settings(settings)
 {
     QDir().mkpath(folder("www"));
     QDir().mkpath(folder("tmp"));
-    if (!settings.certificate.isEmpty()) {
-        // The server reads its certificate as nobody: it gets a copy in its own folder.
-        QFile::copy(settings.certificate, folder("server.crt"));
-        QFile::copy(settings.key, folder("server.key"));
-        m_settings = {folder("server.crt"), folder("server.key")};
-    }
+    // The server reads its files as nobody: they are copies in its own folder.
+    QFile::copy(certificate, folder("server.crt"));
+    QFile::copy(key, folder("server.key"));
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
                                             | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
 }
@@ -178,7 +91,11 @@ bool Server::startOnce()
 {
     stop();
     m_port = m_kind.printsPort ? 0 : FreePort();
-    QStringList command = m_kind.prepare(folder(), m_port, m_settings);
+    const QString config = QString::fromUtf8(ReadFile(QStringLiteral(KVR_SOURCE_DIR "/") + m_kind.config));
+    WriteFile(folder(QFileInfo(m_kind.config).fileName()),
+              QString(config).replace("@DIR@", folder()).replace("@PORT@", QString::number(m_port)).toUtf8());
+    QStringList command = m_kind.command;
+    command.replaceInStrings("@DIR@", folder());
     if (::geteuid() == 0) {
         GiveToNobody(folder());
         command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
@@ -224,7 +141,7 @@ void Server::stop()
 QString Server::url(const QString& path) const
 {
     return QStringLiteral("%1://127.0.0.1:%2%3")
-        .arg(m_settings.certificate.isEmpty() ? "http" : "https")
+        .arg(m_kind.tls ? "https" : "http")
         .arg(m_port)
         .arg(path);
 }
@@ -294,11 +211,6 @@ mkdir store && cp ca.crt store/ && openssl rehash store
     m_valid = openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
     if (!m_valid)
         qWarning("openssl: %s", openssl.readAll().constData());
-}
-
-QStringList TrustingCommand(const QString& trustStore, const QString& program)
-{
-    return {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/ssl/certs && exec \"$@\"", trustStore, program};
 }
 
 } // namespace KvrTest

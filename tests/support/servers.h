@@ -9,34 +9,31 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <functional>
-
 namespace KvrTest {
 
-struct ServerSettings {
-    QString certificate; // a PEM certificate and key: the server speaks HTTPS
-    QString key;
-};
-
-// How to run one kind of server. A new kind is one more of these: it writes its configuration into
-// the folder for the port and returns the command that runs the server in the foreground.
+// How to run one kind of server: a template that is copied into the server's folder with "@DIR@"
+// (the folder) and "@PORT@" filled in, and the command that runs the server in the foreground.
+// A new kind is one more of these and its template.
 struct ServerKind {
     QString name;
-    std::function<QStringList(const QString& folder, quint16 port, const ServerSettings& settings)> prepare;
+    QString config;      // the template, relative to the source tree
+    QStringList command; // "@DIR@" stands for the folder
     bool printsPort = false; // the server takes a free port itself and prints "PORT <n>" first
+    bool tls = false;    // it reads "server.crt" and "server.key" in its folder
 };
 
 const ServerKind& Nginx();    // Debian's nginx-light
+const ServerKind& NginxTls(); // the same over HTTPS, with the certificate given to the Server
 const ServerKind& Apache();   // Debian's apache2
 const ServerKind& Lighttpd(); // Debian's lighttpd
 const ServerKind& Fault();    // tests/helpers/faultserver.py
 
-// The HTTP servers serve www/ at "/", and the same files at "/gzip/" with compression on for every
-// type. nginx also answers "/redirect/X" with 302 and "/moved/X" with 301 to "/X".
+// The HTTP servers serve www/ as tests/data/servers/README.md tells.
 class Server
 {
 public:
-    explicit Server(const ServerKind& kind, const ServerSettings& settings = ServerSettings());
+    // certificate and key: PEM files for a kind that speaks TLS.
+    explicit Server(const ServerKind& kind, const QString& certificate = QString(), const QString& key = QString());
     virtual ~Server();
     // Starts the server and waits until it accepts connections; false (with the reason in log())
     // when the program is missing or does not come up.
@@ -54,7 +51,6 @@ public:
 private:
     bool startOnce();
     const ServerKind& m_kind;
-    ServerSettings m_settings;
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
@@ -87,7 +83,8 @@ public:
     TestAuthority();
     bool isValid() const { return m_valid; }
     QString caCertificate() const { return m_dir.filePath("ca.crt"); }
-    ServerSettings serverSettings() const { return {m_dir.filePath("server.crt"), m_dir.filePath("server.key")}; }
+    QString serverCertificate() const { return m_dir.filePath("server.crt"); }
+    QString serverKey() const { return m_dir.filePath("server.key"); }
     // A folder that trusts this authority alone, in the hashed form OpenSSL looks certificates up in.
     QString trustStore() const { return m_dir.filePath("store"); }
 
@@ -95,9 +92,5 @@ private:
     QTemporaryDir m_dir;
     bool m_valid = false;
 };
-
-// The command that runs program with the system's certificate folder replaced by trustStore, in a
-// private mount namespace (the program's process id stays that of the command).
-QStringList TrustingCommand(const QString& trustStore, const QString& program);
 
 } // namespace KvrTest
