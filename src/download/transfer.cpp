@@ -139,14 +139,17 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
         LogMessage(kProgramComponent, 3, "host = %s path = %s", Utf8(source.host()).constData(),
                    Utf8(source.path()).constData());
         LogMessage(kProgramComponent, 3, "m_nStartDownloadByte = %lld", m_nStartDownloadByte);
+        // Written before the request: the network thread starts reading at once, and a settings
+        // write between the request and its read-buffer bound below lets the file pile up in memory.
+        SetIncompleteUpdate(true);
         reply = m_pNetworkManager->get(MakeRequest(
             source, Requests::RequestHeaders(Requests::Kind::UpdateFile, source, QString(),
                                              m_bRangeSupport ? &range : nullptr)));
-        SetIncompleteUpdate(true);
     } else {
         reply = m_pNetworkManager->get(MakeRequest(source, Requests::Headers()));
     }
-    // Bounded, so that a large file streams through to the disk instead of piling up in memory.
+    // Bounded, so that a large file streams through to the disk instead of piling up in memory; set
+    // at once, before the event loop or anything slow runs.
     reply->setReadBufferSize(kReadBufferSize);
     connect(reply, &QNetworkReply::downloadProgress, this, &CUpdater::UpdateDataReadProgress64);
     connect(reply, &QNetworkReply::metaDataChanged, this, &CUpdater::ReadResponseHeader);
