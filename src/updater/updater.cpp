@@ -126,7 +126,9 @@ void CUpdater::ActivateStateMachine(int state, int delayMs)
         return;
     m_nPrevState = m_nState;
     m_nState = state;
-    QTimer::singleShot(delayMs, this, &CUpdater::StateMachine);
+    // Precise: a coarse timer, which Qt picks for delays of 2 s and more, may fire up to 5 % early,
+    // and the 10 s pauses between background requests are a promise.
+    QTimer::singleShot(delayMs, Qt::PreciseTimer, this, &CUpdater::StateMachine);
 }
 
 void CUpdater::Finish(ResultCode result)
