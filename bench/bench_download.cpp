@@ -2,7 +2,7 @@
 //  (a) a large update file with "download -u lum -d" (its MD5 check included) against "curl -o" of
 //      the same file into the same folder, in pairs, with the peak memory of every run;
 //  (b) background mode (-bd) on a 3 MiB file: the start times of its 1 MiB requests from nginx's log.
-// Usage: bench_download [runs] [size in MiB]
+// Usage: bench_download [runs] [size in MiB]   (0 runs: (b) alone; size 0: (a) alone)
 #include "documents.h"
 #include "kvrtest.h"
 #include "servers.h"
@@ -173,5 +173,6 @@ int main(int argc, char** argv)
         return 1;
     }
     Sandbox sandbox;
-    return LargeDownload(nginx, sandbox, runs, bytes) | (qEnvironmentVariableIsSet("KVR_BENCH_NO_BACKGROUND") ? 0 : BackgroundSpacing(nginx, sandbox));
+    // No runs leaves out (a); a size of 0 leaves out (b).
+    return (runs > 0 ? LargeDownload(nginx, sandbox, runs, bytes) : 0) | (bytes > 0 ? BackgroundSpacing(nginx, sandbox) : 0);
 }

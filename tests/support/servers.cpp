@@ -67,8 +67,10 @@ Server::Server(const ServerKind& kind, const QString& certificate, const QString
     QDir().mkpath(folder("www"));
     QDir().mkpath(folder("tmp"));
     // The server reads its files as nobody: they are copies in its own folder.
-    QFile::copy(certificate, folder("server.crt"));
-    QFile::copy(key, folder("server.key"));
+    if (kind.tls) {
+        QFile::copy(certificate, folder("server.crt"));
+        QFile::copy(key, folder("server.key"));
+    }
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
                                             | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
 }
