@@ -109,10 +109,8 @@ QString CUpdater::CloseDownloadFile(QNetworkReply* reply, int status)
 {
     // Appended before any failure is handled, so that a cut connection keeps what it brought.
     m_qsDownloadedFilePath = m_qsDownloadFilePath;
-    const QByteArray rest = reply->readAll();
-    QString error;
-    if (m_pDownloadFile->isOpen() && ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(reply->url())))
-        error = StoreData(rest);
+    const bool fileData = ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(reply->url()));
+    const QString error = DrainReply(reply, m_pDownloadFile->isOpen() && fileData);
     if (reply->hasRawHeader("Last-Modified"))
         PrintOutputLine(QStringLiteral("Last-Modified: "),
                         Requests::HttpDateText(reply->header(QNetworkRequest::LastModifiedHeader).toDateTime()));
@@ -234,6 +232,11 @@ void CUpdater::CompleteUpdateFile()
         Finish(ResultChecksumMismatch);
         return;
     }
+    MarkDownloaded(finalPath);
+}
+
+void CUpdater::MarkDownloaded(const QString& finalPath)
+{
     if (m_pCurrentUpdate != nullptr) {
         m_nDoneBytes += Progress::Weight(m_pCurrentUpdate->Status(), m_pCurrentUpdate->FileSize());
         m_pCurrentUpdate->FilePath.set(finalPath);

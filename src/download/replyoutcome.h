@@ -61,6 +61,12 @@ enum class Ranges { Supported, NotSupported, AskWithRange };
 bool RangeProbeShowsRanges(const QByteArray& acceptRanges);
 Ranges PlainProbeVerdict(const QByteArray& acceptRanges, bool requestHadRange, int status);
 
+// Failed background attempts in a row that are tried again, 10 s apart.
+constexpr int kBackgroundRetries = 10;
+// How long a transfer may show no progress: in the foreground, and in background mode.
+constexpr int kLostConnectionMs = 20000;
+constexpr int kBackgroundLostConnectionMs = 120000;
+
 // What a finished update-file GET leads to, from the part file's size.
 enum class Completion { NextChunk, SizeMismatch, Complete };
 Completion FileCompletion(bool background, qint64 partSize, qint64 fileSize);
@@ -68,7 +74,7 @@ Completion FileCompletion(bool background, qint64 partSize, qint64 fileSize);
 // What the connection watchdog does on a tick.
 enum class Watch { Stop, ConnectionLost, AbortReply, Wait };
 // Silence beyond which a running reply is aborted (and, in background mode, retried).
-constexpr qint64 kAbortAfterMs = 20000;
+constexpr qint64 kAbortAfterMs = kLostConnectionMs;
 Watch WatchdogStep(int state, qint64 silentMs, qint64 limitMs, bool replyRunning);
 
 } // namespace ReplyOutcome

@@ -140,17 +140,13 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
                    Utf8(source.path()).constData());
         LogMessage(kProgramComponent, 3, "m_nStartDownloadByte = %lld", m_nStartDownloadByte);
         // Written before the request: the network thread starts reading at once, and a settings
-        // write between the request and its read-buffer bound below lets the file pile up in memory.
+        // write between the request and its read-buffer bound lets the file pile up in memory.
         SetIncompleteUpdate(true);
-        reply = m_pNetworkManager->get(MakeRequest(
-            source, Requests::RequestHeaders(Requests::Kind::UpdateFile, source, QString(),
-                                             m_bRangeSupport ? &range : nullptr)));
+        reply = Get(MakeRequest(source, Requests::RequestHeaders(Requests::Kind::UpdateFile, source, QString(),
+                                                                  m_bRangeSupport ? &range : nullptr)));
     } else {
-        reply = m_pNetworkManager->get(MakeRequest(source, Requests::Headers()));
+        reply = Get(MakeRequest(source, Requests::Headers()));
     }
-    // Bounded, so that a large file streams through to the disk instead of piling up in memory; set
-    // at once, before the event loop or anything slow runs.
-    reply->setReadBufferSize(kReadBufferSize);
     connect(reply, &QNetworkReply::downloadProgress, this, &CUpdater::UpdateDataReadProgress64);
     connect(reply, &QNetworkReply::metaDataChanged, this, &CUpdater::ReadResponseHeader);
     connect(reply, &QNetworkReply::readyRead, this, &CUpdater::ReadyRead);
@@ -170,11 +166,23 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
     }
 }
 
+QNetworkReply* CUpdater::Get(const QNetworkRequest& request)
+{
+    // The reply's buffer is bounded, so that a large file streams through to the disk instead of
+    // piling up in memory. Qt's network thread learns the bound by a queued signal after the
+    // request is sent; on a connection kept open from the probe the answer can come first, and
+    // its body then arrives unbounded. A GET therefore never reuses a connection.
+    m_pNetworkManager->clearConnectionCache();
+    QNetworkReply* reply = m_pNetworkManager->get(request);
+    reply->setReadBufferSize(kReadBufferSize);
+    return reply;
+}
+
 void CUpdater::IssueRequest(QNetworkReply* reply)
 {
     m_pReply = reply;
     LogMessage(kProgramComponent, 3, "m_nState = %d m_pReply = %p", m_nState, static_cast<void*>(reply));
-    m_pLostConnectionTimeout->restart();
+    m_pLostConnectionTimeout->start();
     m_pConnectionCheckTimer->start(kWatchdogIntervalMs);
 }
 
@@ -204,15 +212,9 @@ bool CUpdater::UseFilePresent(const QString& finalPath)
         return true;
     }
     LogMessage(kProgramComponent, 0, "The file '%s' already exists.", Utf8(finalPath).constData());
-    m_nDoneBytes += Progress::Weight(m_pCurrentUpdate->Status(), m_pCurrentUpdate->FileSize());
-    m_pCurrentUpdate->FilePath.set(finalPath);
-    m_pCurrentUpdate->Status.set(Downloaded);
-    if (m_lstPendingUpdates.isEmpty()) {
-        m_pCurrentUpdate = nullptr;
-        ActivateStateMachine(StateAllDone);
-    } else {
-        ActivateStateMachine(StateProbeFile);
-    }
+    if (!m_bBackgroundDownload)
+        WriteConsole("\n"); // ends the "Downloading " line
+    MarkDownloaded(finalPath);
     return true;
 }
 
@@ -301,12 +303,10 @@ void CUpdater::ReadyRead()
 {
     if (m_pReply == nullptr || m_pDownloadFile == nullptr || m_pReply->bytesAvailable() <= kWriteThreshold)
         return;
-    const QByteArray data = m_pReply->readAll();
     const int status = m_pReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // The body of a redirect or an error is drained, never written.
-    if (!ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(m_pReply->url())))
-        return;
-    const QString error = StoreData(data);
+    const bool fileData = ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(m_pReply->url()));
+    const QString error = DrainReply(m_pReply, fileData);
     if (error.isEmpty())
         return;
     m_bDownloadAborted = true;
@@ -314,13 +314,27 @@ void CUpdater::ReadyRead()
     FailStoring(error);
 }
 
+QString CUpdater::DrainReply(QNetworkReply* reply, bool store)
+{
+    // Read in pieces through one reused buffer: no large block is allocated per write.
+    static QByteArray piece(int(kWriteThreshold), Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = reply->read(piece.data(), piece.size());
+        if (got <= 0)
+            return QString();
+        const QString error = store ? StoreData(QByteArray::fromRawData(piece.constData(), int(got))) : QString();
+        if (!error.isEmpty())
+            return error;
+    }
+}
+
 void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
 {
     if (m_bDownloadAborted || (bytesRead == 0 && totalBytes == 0))
         return;
-    m_pLostConnectionTimeout->restart();
+    m_pLostConnectionTimeout->start();
     if (m_bBackgroundDownload)
-        m_nBackgroundRetries = 10;
+        m_nBackgroundRetries = ReplyOutcome::kBackgroundRetries;
     if (m_nState == StateGetDescription && qMax(bytesRead, totalBytes) > kDescriptionLimit && m_pReply != nullptr) {
         LogMessage(kProgramComponent, 0, "The updates description %s is larger than %lld bytes.",
                    Utf8(m_qsUrl).constData(), kDescriptionLimit);
@@ -343,8 +357,11 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
         position.fileWeight = Progress::Weight(m_pCurrentUpdate->Status(), m_pCurrentUpdate->FileSize());
     position.totalWeight = m_nTotalUpdatesSize;
     position.fileCount = m_nUpdatesCount;
-    const int percent = Progress::Percentage(position);
+    ShowProgress(Progress::Percentage(position), position.fileBytes, bytesRead == totalBytes);
+}
 
+void CUpdater::ShowProgress(int percent, qint64 fileBytes, bool replyComplete)
+{
     if (m_bUpdateDuringInstallation && m_pCmdLine->HasOption(Options::FormatOutput)) {
         m_nLastProgress = percent;
         const qint64 now = qint64(HostUtils::TickCount());
@@ -352,7 +369,7 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
             return;
         m_nLastProgressTime = now;
         PrintOutputLine(QStringLiteral("PROGRESS: "), QString::number(percent));
-        PrintOutputLine(QStringLiteral("DOWNLOADED_BYTES: "), QString::number(position.fileBytes));
+        PrintOutputLine(QStringLiteral("DOWNLOADED_BYTES: "), QString::number(fileBytes));
     } else if (m_bUpdateDuringInstallation) {
         if (percent > m_nLastProgress) {
             m_nLastProgress = percent;
@@ -363,7 +380,7 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
             m_nLastProgress = percent;
             WriteConsole(".");
         }
-        if (bytesRead == totalBytes)
+        if (replyComplete)
             WriteConsole(" Finished\n");
     }
 }

@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "download/ratecounter.h"
+#include "download/replyoutcome.h"
 #include "download/requests.h"
 #include "platform/log.h"
 #include "platform/tempfolder.h"
@@ -84,8 +85,9 @@ void CUpdater::ReadOptions()
     if (m_bUpdateDuringInstallation)
         m_nProxyTryCount = 1;
     m_bBackgroundDownload = line.HasOption(Options::BackgroundDownload);
-    m_nLostConnectionTimeoutMs = m_bBackgroundDownload ? 120000 : 20000;
-    m_nBackgroundRetries = m_bBackgroundDownload ? 10 : 0;
+    m_nLostConnectionTimeoutMs =
+        m_bBackgroundDownload ? ReplyOutcome::kBackgroundLostConnectionMs : ReplyOutcome::kLostConnectionMs;
+    m_nBackgroundRetries = m_bBackgroundDownload ? ReplyOutcome::kBackgroundRetries : 0;
 
     const bool download = line.Action() == QLatin1String("download");
     if (download)

@@ -17,6 +17,7 @@ class QAuthenticator;
 class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QNetworkRequest;
 class QElapsedTimer;
 class QTimer;
 
@@ -208,8 +209,15 @@ private:
     const QSet<QString>& ConfigUuids() const;
 
     // Transfer helpers (download/).
-    // Sends a request and makes it the running reply, with the watchdog started.
+    // Sends a GET whose reply holds a bounded amount of unread data.
+    QNetworkReply* Get(const QNetworkRequest& request);
+    // Makes a sent request the running reply, with the watchdog started.
     void IssueRequest(QNetworkReply* reply);
+    // Prints the progress of the update file in the run's mode: a line, a number or a console dot.
+    void ShowProgress(int percent, qint64 fileBytes, bool replyComplete);
+    // Reads everything the reply holds, appending it to the download file when store; the error
+    // text of StoreData.
+    QString DrainReply(QNetworkReply* reply, bool store);
     // True (after its outputs) when the final file is already there and no request is needed.
     bool UseFilePresent(const QString& finalPath);
     // Opens the file to write for this transfer; false after the user message and the move to 23 or 8.
@@ -224,6 +232,9 @@ private:
     void FollowRedirect(QNetworkReply* reply, const QString& target);
     void RecordProbe(QNetworkReply* reply, int status);
     void CompleteUpdateFile();
+    // Records the current update as downloaded to finalPath and moves on to the next one, or to
+    // StateAllDone.
+    void MarkDownloaded(const QString& finalPath);
     void TakeErrorPath(QNetworkReply* reply);
     // Logs "Download failed. NetworkError ..." for a reply.
     void LogTransferFailure(QNetworkReply* reply) const;
