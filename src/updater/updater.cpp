@@ -63,8 +63,8 @@ CUpdater::~CUpdater()
         if (m_pCurrentUpdate == nullptr)
             QFile::remove(m_qsDownloadFilePath);
     }
-    if (m_qsUpdateType == QLatin1String("file"))
-        delete m_pCurrentUpdate;
+    // The record made for type "file" is owned apart: a finished download lets go of m_pCurrentUpdate.
+    delete m_pFileUpdate;
     m_pCurrentUpdate = nullptr;
     delete m_pDownloadFile;
     delete m_pRateCounter;
@@ -208,7 +208,7 @@ void CUpdater::StateMachine()
 void CUpdater::StateGetDescriptionStep()
 {
     if (m_qsUpdateType == QLatin1String("file")) {
-        m_pCurrentUpdate = new CUpdate;
+        m_pFileUpdate = m_pCurrentUpdate = new CUpdate;
         m_pCurrentUpdate->FilePath.set(m_pCmdLine->OptionValue(Options::File));
         m_lstPendingUpdates.append(m_pCurrentUpdate);
         m_qsDownloadDir = m_pCmdLine->OptionValue(Options::Path);

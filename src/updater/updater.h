@@ -258,6 +258,7 @@ private:
     int m_nPrevState = StateNone;
     QString m_qsConfigPath;
     CUpdate* m_pCurrentUpdate = nullptr;
+    CUpdate* m_pFileUpdate = nullptr; // the record made for type "file", owned: m_pCurrentUpdate lets go of it
     QTimer* m_pConnectionCheckTimer = nullptr;
     QElapsedTimer* m_pLostConnectionTimeout = nullptr;
     QFile* m_pDownloadFile = nullptr;
