@@ -142,9 +142,11 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
         LogMessage(kProgramComponent, 3, "host = %s path = %s", Utf8(source.host()).constData(),
                    Utf8(source.path()).constData());
         LogMessage(kProgramComponent, 3, "m_nStartDownloadByte = %lld", m_nStartDownloadByte);
+        // Written before the request: the network thread starts reading at once, and a settings
+        // write between the request and its read-buffer bound lets the file pile up in memory.
+        SetIncompleteUpdate(true);
         reply = Get(MakeRequest(source, Requests::RequestHeaders(Requests::Kind::UpdateFile, source, QString(),
                                                                   m_bRangeSupport ? &range : nullptr)));
-        SetIncompleteUpdate(true);
     } else {
         reply = Get(MakeRequest(source, Requests::Headers()));
     }
