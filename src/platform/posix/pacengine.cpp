@@ -1,0 +1,170 @@
+// Evaluation of proxy configuration scripts in Qt's JavaScript engine, with the standard
+// helper functions from pachelpers.js and a watchdog that interrupts a script at the deadline.
+#include "platform/posix/proxysources.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QJSEngine>
+#include <QQmlEngine>
+#include <QNetworkInterface>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+static void InitPacResources()
+{
+    Q_INIT_RESOURCE(proxydiscovery);
+}
+
+namespace ProxyDiscovery {
+
+namespace {
+
+// The native side of the helpers: name look-ups bounded by the deadline of the query.
+class PacNatives : public QObject
+{
+    Q_OBJECT
+public:
+    QDeadlineTimer deadline;
+
+    Q_INVOKABLE QString resolve(const QString& host) const
+    {
+        return ResolveHost(host, int(qMin<qint64>(deadline.remainingTime(), 3600 * 1000)));
+    }
+
+    Q_INVOKABLE QString myIpAddress() const
+    {
+        for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+                return address.toString();
+        }
+        return QStringLiteral("127.0.0.1");
+    }
+};
+
+// One engine holding the last script run: requests that fetch the same script again call
+// its FindProxyForURL without compiling it anew.
+struct PacEngine {
+    QJSEngine engine;
+    PacNatives natives;
+    QByteArray script;
+};
+
+// Kept until the process ends (never destroyed after the application object is gone).
+PacEngine* g_engine = nullptr;
+
+void DropEngine()
+{
+    delete g_engine;
+    g_engine = nullptr;
+}
+
+QString ErrorText(const QJSValue& value)
+{
+    return QStringLiteral("%1 (line %2)").arg(value.toString(), value.property(QStringLiteral("lineNumber")).toString());
+}
+
+// Interrupts the engine at the deadline unless the evaluation ends first.
+class Watchdog
+{
+public:
+    Watchdog(QJSEngine& engine, const QDeadlineTimer& deadline)
+        : m_thread([this, &engine, deadline] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            const auto remaining = std::chrono::milliseconds(qMax<qint64>(deadline.remainingTime(), 0));
+            if (!m_done.wait_for(lock, remaining, [this] { return m_finished; }))
+                engine.setInterrupted(true);
+        })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+bool LoadScript(PacEngine& pac, const QByteArray& script, QString& error)
+{
+    InitPacResources();
+    QFile helpers(QStringLiteral(":/proxy/pachelpers.js"));
+    if (!helpers.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("the helper functions are missing from the program");
+        return false;
+    }
+    QJSEngine& engine = pac.engine;
+    engine.globalObject().setProperty(QStringLiteral("__kvrPac"), engine.newQObject(&pac.natives));
+    const QJSValue helperResult = engine.evaluate(QString::fromUtf8(helpers.readAll()), QStringLiteral("pachelpers.js"));
+    if (helperResult.isError()) {
+        error = ErrorText(helperResult);
+        return false;
+    }
+    const QJSValue result = engine.evaluate(QString::fromUtf8(script), QStringLiteral("proxy.pac"));
+    if (result.isError()) {
+        error = engine.isInterrupted() ? QStringLiteral("the script was interrupted at the deadline") : ErrorText(result);
+        return false;
+    }
+    if (!engine.globalObject().property(QStringLiteral("FindProxyForURL")).isCallable()) {
+        error = QStringLiteral("the script has no function FindProxyForURL");
+        return false;
+    }
+    pac.script = script;
+    return true;
+}
+
+} // namespace
+
+bool RunScript(const QByteArray& script, const QString& url, const QString& host, const QDeadlineTimer& deadline,
+               QString& answer, QString& error)
+{
+    if (deadline.hasExpired()) {
+        error = QStringLiteral("no time is left to run it");
+        return false;
+    }
+    const bool reuse = g_engine != nullptr && g_engine->script == script;
+    if (!reuse) {
+        DropEngine();
+        g_engine = new PacEngine;
+        QQmlEngine::setObjectOwnership(&g_engine->natives, QQmlEngine::CppOwnership);
+    }
+    PacEngine& pac = *g_engine;
+    pac.natives.deadline = deadline;
+    QJSValue result;
+    {
+        Watchdog watchdog(pac.engine, deadline);
+        if (reuse || LoadScript(pac, script, error)) {
+            result = pac.engine.globalObject().property(QStringLiteral("FindProxyForURL")).call({url, host});
+            if (result.isError())
+                error = pac.engine.isInterrupted() ? QStringLiteral("the script was interrupted at the deadline")
+                                                   : ErrorText(result);
+        }
+    }
+    // An engine that was interrupted or failed is not kept for the next request.
+    if (!error.isEmpty() || pac.engine.isInterrupted()) {
+        if (error.isEmpty())
+            error = QStringLiteral("the script was interrupted at the deadline");
+        DropEngine();
+        return false;
+    }
+    if (!result.isString()) {
+        error = QStringLiteral("FindProxyForURL returned %1, not a text").arg(result.toString().left(100));
+        return false;
+    }
+    answer = result.toString();
+    return true;
+}
+
+} // namespace ProxyDiscovery
+
+#include "pacengine.moc"
