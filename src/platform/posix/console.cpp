@@ -57,7 +57,7 @@ QString PasswordPrompt()
 
     struct termios silent = mode;
     silent.c_lflag &= ~tcflag_t(ECHO);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    tcsetattr(STDIN_FILENO, TCSANOW, &silent);
     QByteArray line;
     for (;;) {
         char byte = 0;
@@ -68,7 +68,7 @@ QString PasswordPrompt()
             break;
         line += byte;
     }
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &mode);
+    tcsetattr(STDIN_FILENO, TCSANOW, &mode);
     g_modeSaved = 0;
     for (size_t i = 0; i < sizeof kPromptSignals / sizeof kPromptSignals[0]; ++i)
         sigaction(kPromptSignals[i], &previous[i], nullptr);

@@ -128,6 +128,7 @@ bool LoadScript(PacEngine& pac, const QByteArray& script, QString& error)
 bool RunScript(const QByteArray& script, const QString& url, const QString& host, const QDeadlineTimer& deadline,
                QString& answer, QString& error)
 {
+    error.clear();
     if (deadline.hasExpired()) {
         error = QStringLiteral("no time is left to run it");
         return false;
