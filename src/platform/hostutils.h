@@ -51,6 +51,8 @@ QString ResourcesFolder();
 quint64 TickCount();
 quint64 TickFrequency();
 
+// The calling thread's current system error number (errno).
+int LastSystemError();
 // Text of the calling thread's current system error (errno), or of the given error.
 QString SystemErrorText();
 QString SystemErrorText(int error);

@@ -302,9 +302,9 @@ bool CUpdater::SelectUpdates()
         PrintUserError(QObject::tr("You have the latest version of the Corvantis Software."));
         return false;
     }
-    if (m_nUpdateKind == KindHotfix && MapHotfixes() != 0) {
+    if (m_nUpdateKind == KindHotfix && MapHotfixes() != ResultOk) {
         PrintUserError(QObject::tr("This update cannot be installed."));
-        Finish(23);
+        Finish(ResultHotfixNotMapped);
         return false;
     }
     return true;
@@ -325,12 +325,12 @@ void CUpdater::SumQueuedUpdates()
     m_nLastProgressTime = 0;
 }
 
-int CUpdater::MapHotfixes()
+CUpdater::ResultCode CUpdater::MapHotfixes()
 {
     QMap<quint32, CUpdate*> bySerial;
     for (CUpdate* update : qAsConst(m_lstPendingUpdates)) {
         if (bySerial.contains(update->HotfixSN()))
-            return 23;
+            return ResultHotfixNotMapped;
         bySerial.insert(update->HotfixSN(), update);
         LogMessage(kProgramComponent, 3, "Before mapping pUpdate = %s SN = %d",
                    LocalizedText(update->UpdateName(), QString()).toUtf8().constData(), int(update->HotfixSN()));
@@ -341,7 +341,7 @@ int CUpdater::MapHotfixes()
         LogMessage(kProgramComponent, 3, "After mapping pUpdate = %s SN = %d",
                    LocalizedText(update->UpdateName(), QString()).toUtf8().constData(), int(update->HotfixSN()));
     }
-    return 0;
+    return ResultOk;
 }
 
 void CUpdater::RemoveStaleUpdates()

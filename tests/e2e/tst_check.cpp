@@ -93,7 +93,7 @@ void TestCheck::reports()
     // A description named by the caller is left in place.
     QVERIFY(QFile::exists(arguments.at(arguments.indexOf(QRegularExpression("-d|--descr")) + 1)));
     if (!logged.isEmpty())
-        QCOMPARE(LogLinesOf(*m_sandbox, run.pid).filter(logged).size(), 1);
+        QCOMPARE(LogLinesOf(run).filter(logged).size(), 1);
 }
 
 void TestCheck::configurationReadFailureLeavesFileAlone()
@@ -161,7 +161,7 @@ void TestCheck::configurationIsWrittenByAdministrator()
     QVERIFY(created.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CorvantisUpdaterConfig"));
     QVERIFY(created.contains("<ProductName>Corvantis Lumen</ProductName>"));
     QVERIFY(!created.contains("lum.5.6.1-36500"));
-    QVERIFY(LogLinesOf(*m_sandbox, first.pid).filter("failed").isEmpty());
+    QVERIFY(LogLinesOf(first).filter("failed").isEmpty());
 
     // A later run keeps installed records and elements it does not know, and drops the others.
     const QString installed = "lum.5.6.0-36436.hotfix2.en_US.corvantis.win";
@@ -176,7 +176,7 @@ void TestCheck::configurationIsWrittenByAdministrator()
     QVERIFY(written.contains(installed.toUtf8()));
     QVERIFY(!written.contains(downloaded.toUtf8()));
     QVERIFY(written.contains("<RemindPeriod>3</RemindPeriod>"));
-    const QStringList removed = LogLinesOf(*m_sandbox, run.pid).filter("Update has insufficient status");
+    const QStringList removed = LogLinesOf(run).filter("Update has insufficient status");
     QCOMPARE(removed.size(), 1);
     QCOMPARE(LogText(removed.first()),
              "Update has insufficient status 2. Update record " + downloaded

@@ -12,6 +12,8 @@ namespace {
 
 
 
+const QByteArray kRefused = "Unable to connect to the Corvantis Update site.\n";
+
 } // namespace
 
 class TestDownload : public QObject
@@ -47,11 +49,12 @@ RunResult TestDownload::download(const QStringList& arguments, bool asNobody)
     return Run(QStringList{"download", "-u", "lum"} + arguments, options);
 }
 
-// The first update file the run went to probe, from its log.
+// The first update file the run went to probe, from the failure its log names: nothing listens
+// on the updates' port 9, so the probe is refused.
 QString TestDownload::probedUrl(const RunResult& run) const
 {
-    const QRegularExpression probe("HEAD (\\S+) not sent\\.$");
-    for (const QString& line : LogLinesOf(*m_sandbox, run.pid)) {
+    const QRegularExpression probe("^Download failed\\. NetworkError 1\\. .*\\. Download url (\\S+)\\. Updater state 6\\.$");
+    for (const QString& line : LogLinesOf(run)) {
         const QRegularExpressionMatch match = probe.match(LogText(line));
         if (match.hasMatch())
             return match.captured(1);
@@ -71,8 +74,8 @@ void TestDownload::selection_data()
     const QStringList ordinaryAndHotfix{"hf5:5", "ord1"};
     const QStringList hotfixes{"hf3:3", "hf1:1", "hf2:2"};
     const QStringList duplicate{"hf4a:4", "hf4b:4"};
-    QTest::newRow("ordinary before hotfixes") << false << ordinaryAndHotfix << false << 8 << QByteArray() << "ord1";
-    QTest::newRow("hotfixes in serial order") << false << hotfixes << false << 8 << QByteArray() << "hf1";
+    QTest::newRow("ordinary before hotfixes") << false << ordinaryAndHotfix << false << 32 << kRefused << "ord1";
+    QTest::newRow("hotfixes in serial order") << false << hotfixes << false << 32 << kRefused << "hf1";
     QTest::newRow("duplicate serial number") << false << duplicate << false << 23
                                              << QByteArray("This update cannot be installed.\n") << "";
     QTest::newRow("download folder is a file") << false << QStringList{"ord1"} << true << 29
@@ -82,9 +85,9 @@ void TestDownload::selection_data()
     QTest::newRow("nothing applies") << false << QStringList() << false << 4
                                      << QByteArray("You have the latest version of the Corvantis Software.\n") << "";
 
-    QTest::newRow("config: queue in document order") << true << QStringList{"c2", "c1"} << false << 8
-                                                     << QByteArray() << "c2";
-    QTest::newRow("config: hotfixes in serial order") << true << hotfixes << false << 8 << QByteArray() << "hf1";
+    QTest::newRow("config: queue in document order") << true << QStringList{"c2", "c1"} << false << 32 << kRefused
+                                                     << "c2";
+    QTest::newRow("config: hotfixes in serial order") << true << hotfixes << false << 32 << kRefused << "hf1";
     QTest::newRow("config: duplicate serial number") << true << duplicate << false << 23
                                                      << QByteArray("This update cannot be installed.\n") << "";
     QTest::newRow("config: nothing pending") << true << QStringList() << false << 1
@@ -118,7 +121,7 @@ void TestDownload::exactlyEnoughSpaceIsRefused_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("err");
     // The folder is a file system of exactly 1 MiB.
-    QTest::newRow("one byte more than needed") << quint32(1023) << 8 << QByteArray();
+    QTest::newRow("one byte more than needed") << quint32(1023) << 32 << kRefused;
     QTest::newRow("exactly as many bytes as needed") << quint32(1024) << 30
                                                      << QByteArray("Updating failed as there is not enough free disk space.\n");
 }
@@ -147,8 +150,8 @@ void TestDownload::updateDuringInstallationNeedsNoAdministrator()
     const QString file = m_sandbox->path("document.xml");
     QVERIFY(WriteFile(file, DescriptionXml({"setup:0:2"})));
     const RunResult run = download({"-d", file, "-p", m_sandbox->downloads(), "-ui"}, true);
-    QCOMPARE(run.err, QByteArray());
-    QCOMPARE(run.exitCode, 8);
+    QCOMPARE(run.err, kRefused);
+    QCOMPARE(run.exitCode, 32);
     QCOMPARE(probedUrl(run), QString("http://127.0.0.1:9/files/setup.upd"));
     QVERIFY(!QFile::exists(m_sandbox->configDir() + "/.corvantis_updater.xml"));
 }

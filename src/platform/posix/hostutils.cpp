@@ -214,6 +214,11 @@ quint64 TickCount()
     return static_cast<quint64>(now.tv_sec) * 1000u + static_cast<quint64>(now.tv_nsec) / 1000000u;
 }
 
+int LastSystemError()
+{
+    return errno;
+}
+
 QString SystemErrorText()
 {
     return SystemErrorText(errno);
