@@ -8,13 +8,8 @@
 
 #include <QAuthenticator>
 #include <QNetworkReply>
-#include <QTime>
+#include <QElapsedTimer>
 #include <QTimer>
-
-namespace {
-// Result of a run whose proxy refused every credential offered.
-const int kProxyAuthFailed = 5;
-} // namespace
 
 void CUpdater::ProxyAuthenticationRequired(QNetworkProxy proxy, QAuthenticator* auth)
 {
@@ -32,7 +27,7 @@ void CUpdater::ProxyAuthenticationRequired(QNetworkProxy proxy, QAuthenticator* 
         if (m_pReply != nullptr)
             m_pReply->abort();
         PrintUserError(QObject::tr("Proxy authentication failed."));
-        Finish(kProxyAuthFailed);
+        Finish(ResultProxyAuthFailed);
         return;
     }
 
@@ -43,7 +38,7 @@ void CUpdater::ProxyAuthenticationRequired(QNetworkProxy proxy, QAuthenticator* 
     auth->setPassword(QString());
     auth->setUser(user);
     auth->setPassword(Console::PasswordPrompt());
-    *m_pLostConnectionTimeout = QTime::currentTime();
+    m_pLostConnectionTimeout->restart();
     m_pConnectionCheckTimer->start(2000);
     --m_nProxyTryCount;
     m_nState = state;
