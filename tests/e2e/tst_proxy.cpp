@@ -23,7 +23,8 @@ const int kFileSize = 300000;
 
 // What a run on a pseudo-terminal showed, with its exit code.
 struct PtyRun {
-    int exitCode = -1;
+    int exitCode = -1; // -1 when a signal ended it
+    bool echoAfter = false; // the terminal echoes again once it ended
     QByteArray screen;
     RunResult result; // for the log
 };
@@ -165,13 +166,15 @@ void TestProxyE2e::prompts_data()
         QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
 }
 
-// Credentials for squid typed at the prompt: one prompt per demand while tries last.
+// Credentials for squid typed at the prompt: one prompt per demand while tries last, nothing
+// typed is shown, and the echo is back afterwards. The password's bytes reach squid unchanged.
 void TestProxyE2e::prompts()
 {
     QFETCH(QJsonObject, row);
     const QStringList typed = Words(row["typed"]);
     const PtyRun run = runOnTerminal(fileCommand(row["secure"].toBool(), Words(row["args"])), environment({}), typed);
     QVERIFY2(run.exitCode == row["exit"].toInt(), run.screen.constData());
+    QVERIFY(run.echoAfter);
     QCOMPARE(run.screen.count("Password:"), typed.size());
     for (const QString& password : typed)
         QVERIFY2(!run.screen.contains(password.toUtf8()), run.screen.constData());
@@ -262,6 +265,8 @@ PtyRun TestProxyE2e::runOnTerminal(const QStringList& command, const QProcessEnv
         kill(child, SIGKILL);
         waitpid(child, &status, 0);
     }
+    struct termios mode;
+    run.echoAfter = tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO);
     close(master);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.result.exitCode = run.exitCode;

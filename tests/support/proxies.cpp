@@ -36,7 +36,9 @@ const ServerKind& Squid()
 {
     static const ServerKind kind{"squid", [](const QString& folder, quint16 port, const ServerSettings&) {
         QProcess openssl;
-        openssl.start("openssl", {"passwd", "-apr1", kProxyPassword});
+        openssl.start("openssl", {"passwd", "-apr1", "-stdin"});
+        openssl.write(QByteArray(kProxyPassword) + "\n");
+        openssl.closeWriteChannel();
         openssl.waitForFinished(10000);
         WriteFile(folder + "/passwd", QByteArray(kProxyUser) + ":" + openssl.readAllStandardOutput());
         // Nothing leaves the machine: no pinger, no name server but the local one.

@@ -1,7 +1,6 @@
 // Proxy discovery: the list parser, the start-up choice, the sources of the environment and
-// of configuration scripts, the automatic-detection names, and the console password prompt.
+// of configuration scripts, and the automatic-detection names.
 #include "kvrtest.h"
-#include "platform/console.h"
 #include "platform/log.h"
 #include "platform/posix/proxysources.h"
 #include "proxy/httpproxyfactory.h"
@@ -14,11 +13,6 @@
 
 #include <future>
 #include <thread>
-
-#include <pty.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace KvrTest;
 
@@ -89,8 +83,6 @@ private slots:
     void loopingScriptStopsAtDeadline();
     void wpadCandidates_data();
     void wpadCandidates();
-    void passwordPrompt_data();
-    void passwordPrompt();
 
 private:
     // The log lines this process wrote since the last call.
@@ -141,29 +133,16 @@ void TestProxy::parser()
 
 void TestProxy::choice_data()
 {
-    QTest::addColumn<bool>("noProxy");
-    QTest::addColumn<QString>("server");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("no proxy wins") << true << "p1" << "8080" << "none";
-    QTest::newRow("system") << false << "" << "" << "system";
-    QTest::newRow("port 0 is 3128") << false << "p1" << "0" << "p1:3128";
-    QTest::newRow("absent port is 3128") << false << "p1" << "" << "p1:3128";
-    QTest::newRow("URL form") << false << "http://127.0.0.1:8080" << "" << "127.0.0.1:8080";
-    QTest::newRow("option port over URL port") << false << "http://p1:8080/" << "9000" << "p1:9000";
-    QTest::newRow("URL without port") << false << "http://[::1]" << "" << "::1:3128";
+    AddRows("proxy/choice.json");
 }
 
 void TestProxy::choice()
 {
-    QFETCH(bool, noProxy);
-    QFETCH(QString, server);
-    QFETCH(QString, port);
-    const ProxyInfo::ProxyChoice choice = ProxyInfo::ChooseProxy(noProxy, server, port);
-    const QString text = choice.kind == ProxyInfo::ProxyChoice::None     ? QStringLiteral("none")
-                         : choice.kind == ProxyInfo::ProxyChoice::System ? QStringLiteral("system")
-                                                                         : QStringLiteral("%1:%2").arg(choice.host).arg(choice.port);
-    QTEST(text, "expected");
+    QFETCH(QJsonObject, row);
+    const ProxyInfo::ProxyChoice choice
+        = ProxyInfo::ChooseProxy(row["np"].toBool(), row["server"].toString(), row["port"].toString());
+    const char* kinds[] = {"none", "fixed", "system"};
+    QCOMPARE(QStringLiteral("%1 %2:%3").arg(kinds[choice.kind], choice.host).arg(choice.port), row["choice"].toString());
 }
 
 void TestProxy::sources_data()
@@ -281,49 +260,6 @@ void TestProxy::wpadCandidates()
     QTEST(names.join(' '), "candidates");
     const QString local = QStringLiteral("corp.example.com");
     QCOMPARE(ProxyDiscovery::SearchDomains(resolvConf, &local), QStringList{local});
-}
-
-void TestProxy::passwordPrompt_data()
-{
-    QTest::addColumn<QByteArray>("typed");
-    QTest::addColumn<QByteArray>("shown");
-    QTest::newRow("latin-1 bytes, no echo") << QByteArray("p\xc3\xa4ss\n") << QByteArray("Password:\r\n[p\xc3\x83\xc2\xa4ss] echo on\r\n");
-    QTest::newRow("Ctrl-C restores echo") << QByteArray("se\x03") << QByteArray("Password:");
-}
-
-// The prompt on a pseudo-terminal: nothing typed is shown, and the echo is back afterwards.
-void TestProxy::passwordPrompt()
-{
-    QFETCH(QByteArray, typed);
-    QFETCH(QByteArray, shown);
-    int master = -1;
-    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        const QByteArray password = Console::PasswordPrompt().toUtf8();
-        struct termios mode;
-        tcgetattr(STDIN_FILENO, &mode);
-        std::printf("[%s] echo %s\n", password.constData(), (mode.c_lflag & ECHO) ? "on" : "off");
-        std::fflush(stdout);
-        _exit(0);
-    }
-    QByteArray output;
-    char buffer[256];
-    for (ssize_t got; !output.contains("Password:") && (got = read(master, buffer, sizeof buffer)) > 0;)
-        output.append(buffer, int(got));
-    // Type only once the echo is off, as a person would after seeing the prompt.
-    struct termios mode;
-    for (int i = 0; i < 1000 && tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO); ++i)
-        QThread::msleep(10);
-    QCOMPARE(write(master, typed.constData(), size_t(typed.size())), ssize_t(typed.size()));
-    int status = 0;
-    for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
-        output.append(buffer, int(got));
-    waitpid(child, &status, 0);
-    const bool echo = tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO);
-    close(master);
-    QCOMPARE(output.replace("^C", ""), shown);
-    QVERIFY(WIFEXITED(status) || (WIFSIGNALED(status) && WTERMSIG(status) == SIGINT && echo));
 }
 
 QTEST_GUILESS_MAIN(TestProxy)
