@@ -2,6 +2,7 @@
 // helper functions from pachelpers.js and a watchdog that interrupts a script at the deadline.
 #include "platform/posix/proxysources.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHostAddress>
 #include <QJSEngine>
@@ -51,7 +52,7 @@ struct PacEngine {
     QByteArray script;
 };
 
-// Kept until the process ends (never destroyed after the application object is gone).
+// Kept until the application object goes away, which deletes it through a post routine.
 PacEngine* g_engine = nullptr;
 
 void DropEngine()
@@ -136,6 +137,11 @@ bool RunScript(const QByteArray& script, const QString& url, const QString& host
     const bool reuse = g_engine != nullptr && g_engine->script == script;
     if (!reuse) {
         DropEngine();
+        static const bool dropAtExit = [] {
+            qAddPostRoutine(DropEngine);
+            return true;
+        }();
+        Q_UNUSED(dropAtExit);
         g_engine = new PacEngine;
         QQmlEngine::setObjectOwnership(&g_engine->natives, QQmlEngine::CppOwnership);
     }
