@@ -6,6 +6,7 @@
 #include "download/replyoutcome.h"
 #include "download/requests.h"
 #include "platform/filehelper.h"
+#include "platform/hostutils.h"
 #include "platform/log.h"
 #include "xmlmodel/update.h"
 
@@ -41,9 +42,12 @@ void CUpdater::HttpRequestFinished(QNetworkReply* reply)
     if (reply != m_pReply)
         return;
     m_pReply = nullptr;
-    if (m_pDownloadFile != nullptr && !CloseDownloadFile(reply, status)) {
-        FailStoring();
-        return;
+    if (m_pDownloadFile != nullptr) {
+        const QString error = CloseDownloadFile(reply, status);
+        if (!error.isEmpty()) {
+            FailStoring(error);
+            return;
+        }
     }
 
     ReplyOutcome::Facts facts;
@@ -100,21 +104,21 @@ void CUpdater::HttpRequestFinished(QNetworkReply* reply)
     }
 }
 
-bool CUpdater::CloseDownloadFile(QNetworkReply* reply, int status)
+QString CUpdater::CloseDownloadFile(QNetworkReply* reply, int status)
 {
     // Appended before any failure is handled, so that a cut connection keeps what it brought.
     m_qsDownloadedFilePath = m_qsDownloadFilePath;
     const QByteArray rest = reply->readAll();
-    bool stored = true;
+    QString error;
     if (m_pDownloadFile->isOpen() && ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(reply->url())))
-        stored = StoreData(rest);
+        error = StoreData(rest);
     if (reply->hasRawHeader("Last-Modified"))
         PrintOutputLine(QStringLiteral("Last-Modified: "),
                         Requests::HttpDateText(reply->header(QNetworkRequest::LastModifiedHeader).toDateTime()));
     if (m_nState == StateDownloadFile)
         m_pDownloadFile->flush();
     m_pDownloadFile->close();
-    return stored;
+    return error;
 }
 
 void CUpdater::FollowRedirect(QNetworkReply* reply, const QString& target)
@@ -194,7 +198,7 @@ void CUpdater::CompleteUpdateFile()
     LogMessage(kProgramComponent, 3, "QFile(m_qsDownloadedFilePath).size() = %lld, rangeSupport %d", part.size,
                int(m_bRangeSupport));
     if (!part.exists) {
-        FailStoring(); // the part file or its folder was removed during the transfer
+        FailStoring(HostUtils::SystemErrorText()); // the part file or its folder was removed meanwhile
         return;
     }
     if (m_bBackgroundDownload && !m_bRangeSupport)

@@ -110,6 +110,7 @@ void CUpdater::ProbeFile(const QString& url, bool withRange)
 
 void CUpdater::DownloadFile(const QString& url, const QString& dir)
 {
+    m_qsUrl = url;
     m_qsDownloadedFilePath.clear();
     const QUrl source(url);
     const QString finalPath = QFileInfo(QDir(dir), Requests::LocalFileName(source)).absoluteFilePath();
@@ -153,6 +154,7 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
     IssueRequest(reply);
     if (!updateFile)
         return;
+    m_nReportedBytes = -1;
     m_pRateCounter->reset();
     m_pRateCounter->start();
     if (!m_bUpdateDuringInstallation)
@@ -230,19 +232,21 @@ bool CUpdater::OpenDownloadFile(const QString& path, bool append, const QString&
     return false;
 }
 
-bool CUpdater::StoreData(const QByteArray& data)
+QString CUpdater::StoreData(const QByteArray& data)
 {
     if (data.isEmpty())
-        return true;
-    const bool written = m_pDownloadFile->write(data) == data.size() && m_pDownloadFile->flush();
+        return QString();
+    if (m_pDownloadFile->write(data) != data.size() || !m_pDownloadFile->flush())
+        return HostUtils::SystemErrorText();
     // Data written to a file whose folder was removed would be lost at the end: stop now.
-    return written && QFileInfo::exists(m_qsDownloadFilePath);
+    if (!CFileHelper::InspectPath(m_qsDownloadFilePath).exists)
+        return HostUtils::SystemErrorText();
+    return QString();
 }
 
-void CUpdater::FailStoring()
+void CUpdater::FailStoring(const QString& error)
 {
     const QString folder = QFileInfo(m_qsDownloadFilePath).absolutePath();
-    const QString error = m_pDownloadFile->errorString();
     m_pConnectionCheckTimer->stop();
     LogMessage(kProgramComponent, 0, "Can not write to the file %s: %s", Utf8(m_qsDownloadFilePath).constData(),
                Utf8(error).constData());
@@ -272,9 +276,10 @@ void CUpdater::ReadResponseHeader()
             LogMessage(kProgramComponent, 1, "The range request was answered with the whole file; it is written anew.");
             m_nStartDownloadByte = 0;
             if (!m_pDownloadFile->resize(0)) {
+                const QString error = HostUtils::SystemErrorText();
                 m_bDownloadAborted = true;
                 reply->abort();
-                FailStoring();
+                FailStoring(error);
             }
         }
         return;
@@ -296,11 +301,14 @@ void CUpdater::ReadyRead()
     const QByteArray data = m_pReply->readAll();
     const int status = m_pReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // The body of a redirect or an error is drained, never written.
-    if (!ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(m_pReply->url())) || StoreData(data))
+    if (!ReplyOutcome::CarriesFileData(status, Requests::IsTransferScheme(m_pReply->url())))
+        return;
+    const QString error = StoreData(data);
+    if (error.isEmpty())
         return;
     m_bDownloadAborted = true;
     m_pReply->abort();
-    FailStoring();
+    FailStoring(error);
 }
 
 void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
@@ -316,8 +324,10 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
         m_pReply->abort(); // fails as a transfer failure
         return;
     }
-    if (m_nState != StateDownloadFile)
+    // The network library may report the last count twice; it is shown once.
+    if (m_nState != StateDownloadFile || bytesRead == m_nReportedBytes)
         return;
+    m_nReportedBytes = bytesRead;
     m_pRateCounter->setCurrentBytes(quint64(bytesRead));
     if (m_bBackgroundDownload)
         return;

@@ -214,10 +214,12 @@ private:
     bool UseFilePresent(const QString& finalPath);
     // Opens the file to write for this transfer; false after the user message and the move to 23 or 8.
     bool OpenDownloadFile(const QString& path, bool append, const QString& dir);
-    // Appends data to the download file; false when the write failed or the file has gone.
-    bool StoreData(const QByteArray& data);
-    // Ends the run after a failed write: the folder check's result, or ResultNoAccess.
-    void FailStoring();
+    // Appends data to the download file: empty when done, else the system's text of why the data
+    // could not be written (a full disk, the file or its folder removed).
+    QString StoreData(const QByteArray& data);
+    // Ends the run after a failed write: the folder check's result, or ResultNoAccess after the
+    // "Unable to save the file" message with the error text.
+    void FailStoring(const QString& error);
     // Parts of HttpRequestFinished.
     void FollowRedirect(QNetworkReply* reply, const QString& target);
     void RecordProbe(QNetworkReply* reply, int status);
@@ -226,8 +228,8 @@ private:
     // Logs "Download failed. NetworkError ..." for a reply.
     void LogTransferFailure(QNetworkReply* reply) const;
     // Writes what the reply still holds, closes the download file and prints "Last-Modified: ";
-    // false when the write failed.
-    bool CloseDownloadFile(QNetworkReply* reply, int status);
+    // the error text of StoreData.
+    QString CloseDownloadFile(QNetworkReply* reply, int status);
     // Puts the update whose GET was answered with a redirect or 407 back at the head of the queue.
     void RequeueCurrentUpdate();
     // Path of the open download file (QFile keeps no name for a file opened by descriptor).
@@ -284,6 +286,7 @@ private:
     // and the uuids of the configuration kept in a hash for the applicability test.
     bool m_bExitDone = false;
     QString m_qsDownloadFilePath; // path of m_pDownloadFile
+    qint64 m_nReportedBytes = -1; // bytes of the last progress report of the running GET
     mutable QSet<QString> m_setConfigUuids;
     mutable bool m_bConfigUuidsKnown = false;
 };

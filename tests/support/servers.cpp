@@ -238,7 +238,9 @@ bool Server::put(const QString& relative, const QByteArray& content) const
 {
     const QString path = root(relative);
     QDir().mkpath(QFileInfo(path).path());
-    return WriteFile(path, content);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size()
+           && file.flush() && file.setFileTime(QDateTime(QDate(2026, 11, 20), QTime(10, 0), Qt::UTC), QFileDevice::FileModificationTime);
 }
 
 QByteArray Server::log() const

@@ -47,7 +47,7 @@ public:
     QString url(const QString& path = QStringLiteral("/")) const;
     QString folder(const QString& relative = QString()) const;
     QString root(const QString& relative = QString()) const { return folder("www/" + relative); }
-    // Writes a file under www/, readable by the server.
+    // Writes a file under www/, readable by the server, last modified on Fri, 20 Nov 2026 10:00:00 GMT.
     bool put(const QString& relative, const QByteArray& content) const;
     QByteArray log() const;
 
