@@ -20,6 +20,8 @@ using namespace KvrTest;
 namespace {
 
 const int kFileSize = 300000;
+const char kUuid[] = "lum.5.6.1-1.en_US.corvantis.win";
+const QString kFileName = QString(kUuid) + ".upd";
 
 // What a run on a pseudo-terminal showed, with its exit code.
 struct PtyRun {
@@ -50,7 +52,7 @@ private:
     QProcessEnvironment environment(const QJsonObject& variables) const;
     // Runs the program on a pseudo-terminal, typing one line at each "Password:".
     PtyRun runOnTerminal(const QStringList& command, const QProcessEnvironment& env, const QStringList& typed);
-    QStringList fileCommand(bool secure, const QStringList& extra) const;
+    QStringList downloadCommand(bool secure, const QStringList& extra) const;
 
     TestAuthority m_authority;
     QScopedPointer<Server> m_origin, m_secure, m_tinyproxy, m_squid;
@@ -70,8 +72,10 @@ void TestProxyE2e::initTestCase()
     for (int i = 0; i < kFileSize; ++i)
         m_file += char('a' + i % 23);
     for (Server* server : {m_origin.data(), m_secure.data(), m_tinyproxy.data(), m_squid.data()}) {
-        QVERIFY(server->put("files/a.upd", m_file));
+        QVERIFY(server->put("files/" + kFileName, m_file));
         QVERIFY2(server->start(), server->log().constData());
+        QVERIFY(server->put("descr.xml", DescriptionXml({QString(kUuid) + ":0:0:0:293"})
+                                             .replace("http://127.0.0.1:9/", server->url("/").toUtf8())));
     }
     QTcpServer dead;
     QVERIFY(dead.listen(QHostAddress::LocalHost, 0));
@@ -83,8 +87,6 @@ void TestProxyE2e::initTestCase()
     QVERIFY(m_origin->put("direct.pac", "function FindProxyForURL(url, host) { return 'DIRECT'; }"));
     QVERIFY(m_origin->put("throws.pac", "function FindProxyForURL(url, host) { return nosuchfunction(); }"));
     QVERIFY(m_origin->put("loop.pac", "function FindProxyForURL(url, host) { for (;;) {} }"));
-    QVERIFY(m_origin->put("descr.xml", DescriptionXml({"lum.5.6.1-1.en_US.corvantis.win"})
-                                           .replace("http://127.0.0.1:9/", m_origin->url("/").toUtf8())));
 }
 
 void TestProxyE2e::init()
@@ -101,6 +103,7 @@ QString TestProxyE2e::fill(QString text) const
         .replace("@TINY@", QString::number(m_tinyproxy->port()))
         .replace("@DEAD@", QString::number(m_nDeadPort))
         .replace("@PACDIR@", m_pacDir.path())
+        .replace("@FILE@", kFileName)
         .replace("@DIR@", m_sandbox->downloads());
 }
 
@@ -112,12 +115,12 @@ QProcessEnvironment TestProxyE2e::environment(const QJsonObject& variables) cons
     return env;
 }
 
-// The program trusting the test authority only, as root needs for the https origin.
-QStringList TestProxyE2e::fileCommand(bool secure, const QStringList& extra) const
+// A download through squid, trusting the test authority only (for the https origin).
+QStringList TestProxyE2e::downloadCommand(bool secure, const QStringList& extra) const
 {
-    const QString url = secure ? m_secure->url("/files/a.upd") : m_origin->url("/files/a.upd");
+    const QString url = (secure ? m_secure : m_origin)->url("/descr.xml");
     return TrustingCommand(m_authority.trustStore(), ProgramPath())
-           + QStringList{"download", "-u", "file", "-f", url, "-p", m_sandbox->downloads(), "-ps", "127.0.0.1",
+           + QStringList{"download", "-u", "lum", "-l", url, "-p", m_sandbox->downloads(), "-ps", "127.0.0.1",
                          "-po", QString::number(m_squid->port())}
            + extra;
 }
@@ -133,7 +136,7 @@ void TestProxyE2e::routes_data()
 void TestProxyE2e::routes()
 {
     QFETCH(QJsonObject, row);
-    const QString target = m_sandbox->downloads() + "/a.upd";
+    const QString target = m_sandbox->downloads() + "/" + kFileName;
     if (row.contains("part"))
         QVERIFY(WriteFile(target + ".kvrupd-part", m_file.left(row["part"].toInt())));
     const QString proxyLog = m_tinyproxy->folder("tinyproxy.log");
@@ -172,14 +175,14 @@ void TestProxyE2e::prompts()
 {
     QFETCH(QJsonObject, row);
     const QStringList typed = Words(row["typed"]);
-    const PtyRun run = runOnTerminal(fileCommand(row["secure"].toBool(), Words(row["args"])), environment({}), typed);
+    const PtyRun run = runOnTerminal(downloadCommand(row["secure"].toBool(), Words(row["args"])), environment({}), typed);
     QVERIFY2(run.exitCode == row["exit"].toInt(), run.screen.constData());
     QVERIFY(run.echoAfter);
     QCOMPARE(run.screen.count("Password:"), typed.size());
     for (const QString& password : typed)
         QVERIFY2(!run.screen.contains(password.toUtf8()), run.screen.constData());
     QCOMPARE(run.screen.contains("Proxy authentication failed."), row["exit"].toInt() == 5);
-    QCOMPARE(ReadFile(m_sandbox->downloads() + "/a.upd") == m_file, row["exit"].toInt() == 0);
+    QCOMPARE(ReadFile(m_sandbox->downloads() + "/" + kFileName) == m_file, row["exit"].toInt() == 0);
     const QString log = LogLinesOf(run.result).join('\n');
     QVERIFY(!log.contains(kProxyPassword));
 }
@@ -188,7 +191,7 @@ void TestProxyE2e::prompts()
 // counts as a try.
 void TestProxyE2e::promptWithoutTerminal()
 {
-    QStringList command = fileCommand(false, {"-pu", kProxyUser});
+    QStringList command = downloadCommand(false, {"-pu", kProxyUser});
     RunOptions options;
     options.environment = environment({});
     options.input = QByteArray(kProxyPassword) + "\n";
