@@ -56,6 +56,7 @@ private:
 
     TestAuthority m_authority;
     QScopedPointer<Server> m_origin, m_secure, m_tinyproxy, m_squid;
+    FaultServer m_closing; // a "proxy" that closes every connection at once
     QScopedPointer<Sandbox> m_sandbox;
     QTemporaryDir m_pacDir;
     QByteArray m_file;
@@ -77,6 +78,7 @@ void TestProxyE2e::initTestCase()
         QVERIFY(server->put("descr.xml", DescriptionXml({QString(kUuid) + ":0:0:0:293"})
                                              .replace("http://127.0.0.1:9/", server->url("/").toUtf8())));
     }
+    QVERIFY(m_closing.start() && m_closing.setScript({QJsonObject{{"path", "*"}, {"raw", ""}}}));
     QTcpServer dead;
     QVERIFY(dead.listen(QHostAddress::LocalHost, 0));
     m_nDeadPort = dead.serverPort(); // closed again at once: nothing listens there
@@ -102,6 +104,7 @@ QString TestProxyE2e::fill(QString text) const
         .replace("@SECURE@", m_secure->url(""))
         .replace("@TINY@", QString::number(m_tinyproxy->port()))
         .replace("@DEAD@", QString::number(m_nDeadPort))
+        .replace("@CLOSING@", QString::number(m_closing.port()))
         .replace("@PACDIR@", m_pacDir.path())
         .replace("@FILE@", kFileName)
         .replace("@DIR@", m_sandbox->downloads());
