@@ -9,7 +9,6 @@
 #include <QQmlEngine>
 #include <QNetworkInterface>
 
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -66,34 +65,47 @@ QString ErrorText(const QJSValue& value)
     return QStringLiteral("%1 (line %2)").arg(value.toString(), value.property(QStringLiteral("lineNumber")).toString());
 }
 
-// Interrupts the engine at the deadline unless the evaluation ends first.
+// Interrupts the engine that is running a script when its deadline passes. One thread serves
+// every evaluation and looks every 50 ms: waking it, or starting a thread, for each evaluation
+// would cost more than the evaluation itself.
 class Watchdog
 {
 public:
-    Watchdog(QJSEngine& engine, const QDeadlineTimer& deadline)
-        : m_thread([this, &engine, deadline] {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            const auto remaining = std::chrono::milliseconds(qMax<qint64>(deadline.remainingTime(), 0));
-            if (!m_done.wait_for(lock, remaining, [this] { return m_finished; }))
-                engine.setInterrupted(true);
-        })
+    static Watchdog& instance()
     {
+        static Watchdog* watchdog = new Watchdog; // its thread runs until the process ends
+        return *watchdog;
     }
-    ~Watchdog()
+    void arm(QJSEngine* engine, const QDeadlineTimer& deadline)
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_all();
-        m_thread.join();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_engine = engine;
+        m_deadline = deadline;
+    }
+    // After this the engine is no longer touched.
+    void disarm()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_engine = nullptr;
     }
 
 private:
+    Watchdog()
+    {
+        std::thread([this] {
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_engine != nullptr && m_deadline.hasExpired()) {
+                    m_engine->setInterrupted(true);
+                    m_engine = nullptr;
+                }
+            }
+        }).detach();
+    }
     std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_finished = false;
-    std::thread m_thread;
+    QJSEngine* m_engine = nullptr;
+    QDeadlineTimer m_deadline;
 };
 
 bool LoadScript(PacEngine& pac, const QByteArray& script, QString& error)
@@ -148,15 +160,14 @@ bool RunScript(const QByteArray& script, const QString& url, const QString& host
     PacEngine& pac = *g_engine;
     pac.natives.deadline = deadline;
     QJSValue result;
-    {
-        Watchdog watchdog(pac.engine, deadline);
-        if (reuse || LoadScript(pac, script, error)) {
-            result = pac.engine.globalObject().property(QStringLiteral("FindProxyForURL")).call({url, host});
-            if (result.isError())
-                error = pac.engine.isInterrupted() ? QStringLiteral("the script was interrupted at the deadline")
-                                                   : ErrorText(result);
-        }
+    Watchdog::instance().arm(&pac.engine, deadline);
+    if (reuse || LoadScript(pac, script, error)) {
+        result = pac.engine.globalObject().property(QStringLiteral("FindProxyForURL")).call({url, host});
+        if (result.isError())
+            error = pac.engine.isInterrupted() ? QStringLiteral("the script was interrupted at the deadline")
+                                               : ErrorText(result);
     }
+    Watchdog::instance().disarm();
     // An engine that was interrupted or failed is not kept for the next request.
     if (!error.isEmpty() || pac.engine.isInterrupted()) {
         if (error.isEmpty())
