@@ -128,11 +128,16 @@ QStringList TestProxyE2e::downloadCommand(bool secure, const QStringList& extra)
            + extra;
 }
 
-void TestProxyE2e::routes_data()
+static void AddRows(const QString& table)
 {
     QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases("proxy/e2e-routes.json"))
+    for (const QJsonValue& row : Cases(table))
         QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+}
+
+void TestProxyE2e::routes_data()
+{
+    AddRows("proxy/e2e-routes.json");
 }
 
 // Which requests passed through tinyproxy, and what the run ended with.
@@ -167,9 +172,7 @@ void TestProxyE2e::routes()
 
 void TestProxyE2e::prompts_data()
 {
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases("proxy/e2e-prompts.json"))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+    AddRows("proxy/e2e-prompts.json");
 }
 
 // Credentials for squid typed at the prompt: one prompt per demand while tries last, nothing
