@@ -1,5 +1,6 @@
 #include "app/instancelock.h"
 
+#include "platform/lasterror.h"
 #include "platform/log.h"
 
 namespace {
@@ -21,17 +22,15 @@ CInstanceLock::~CInstanceLock()
     // process ends.
     if (m_hSemaphore == Platform::kNoNamedLock || m_bHeldByOther)
         return;
-    int error = 0;
-    if (!Platform::ReleaseNamedLock(m_hSemaphore, error))
-        LogMessage(kProgramComponent, 0, "ReleaseSemaphore() failed. Err = %d", error);
+    if (!Platform::ReleaseNamedLock(m_hSemaphore))
+        LogMessage(kProgramComponent, 0, "ReleaseSemaphore() failed. Err = %d", Platform::LastError());
 }
 
 void CInstanceLock::Acquire(bool afterStop)
 {
     m_bAfterStop = afterStop;
     const QString name = m_qsName.left(kMaxNameLength);
-    int error = 0;
-    switch (Platform::OpenNamedLock(name, m_hSemaphore, error)) {
+    switch (Platform::OpenNamedLock(name, m_hSemaphore)) {
     case Platform::NamedLockState::Opened:
         // After a stop, the lock may still belong to the background downloader just stopped.
         if (m_bAfterStop)
@@ -40,11 +39,11 @@ void CInstanceLock::Acquire(bool afterStop)
         m_bHeldByOther = true;
         return;
     case Platform::NamedLockState::Failed:
-        LogMessage(kProgramComponent, 0, "OpenSemaphore() failed. Err = %d", error);
+        LogMessage(kProgramComponent, 0, "OpenSemaphore() failed. Err = %d", Platform::LastError());
         return;
     case Platform::NamedLockState::NotFound:
         break;
     }
-    if (!Platform::CreateNamedLock(name, m_hSemaphore, error))
-        LogMessage(kProgramComponent, 0, "CreateSemaphore() failed. Err = %d", error);
+    if (!Platform::CreateNamedLock(name, m_hSemaphore))
+        LogMessage(kProgramComponent, 0, "CreateSemaphore() failed. Err = %d", Platform::LastError());
 }

@@ -1,5 +1,6 @@
 #include "app/processcontrol.h"
 
+#include "platform/lasterror.h"
 #include "platform/log.h"
 #include "platform/process.h"
 #include "platform/tempfolder.h"
@@ -13,8 +14,7 @@ const QString kPidFileName = QStringLiteral(".kvr_updater_background_download.pi
 // Opens the pid file through the platform, which refuses links and files of other users.
 bool OpenPidFile(QFile& file, const QString& path, bool forWriting)
 {
-    int error = 0;
-    const int fd = OpenPrivateFile(path, forWriting ? PrivateFileMode::Rewrite : PrivateFileMode::Read, error);
+    const int fd = OpenPrivateFile(path, forWriting ? PrivateFileMode::Rewrite : PrivateFileMode::Read);
     if (fd < 0)
         return false;
     const QIODevice::OpenMode mode = forWriting ? QIODevice::WriteOnly : QIODevice::ReadOnly;
@@ -75,14 +75,15 @@ bool StopBackgroundDownload(const QString& path)
     LogMessage(kProgramComponent, 0, "Kill( %d )", id);
 
     Platform::ProcessHandle process;
-    int error = 0;
-    if (!Platform::OpenProcessOfThisProgram(id, process, error)) {
-        LogMessage(kProgramComponent, 0, "Can not open process %d. Error = %u", id, static_cast<unsigned>(error));
+    if (!Platform::OpenProcessOfThisProgram(id, process)) {
+        LogMessage(kProgramComponent, 0, "Can not open process %d. Error = %u", id,
+                   static_cast<unsigned>(Platform::LastError()));
         return false;
     }
     bool stopped = true;
-    if (!Platform::TerminateProcessAndWait(process, error)) {
-        LogMessage(kProgramComponent, 0, "Can not terminate process %d. Error = %u", id, static_cast<unsigned>(error));
+    if (!Platform::TerminateProcessAndWait(process)) {
+        LogMessage(kProgramComponent, 0, "Can not terminate process %d. Error = %u", id,
+                   static_cast<unsigned>(Platform::LastError()));
         stopped = false;
     }
     Platform::CloseProcess(process);

@@ -7,10 +7,10 @@
 namespace FileCommit {
 
 // Sets the size of the open file fd. Growing reserves the storage first, so that a full volume
-// fails here and leaves the file as it was. False, with errno set, when the size cannot be set.
+// fails here and leaves the file as it was. False, with the last error set, when the size cannot be set.
 bool ResizeFile(int fd, qint64 size);
 
-// Commits the data of the open file fd to the storage device; false, with errno set, on failure.
+// Commits the data of the open file fd to the storage device; false, with the last error set, on failure.
 bool CommitToDisk(int fd);
 
 // Replaces the commit by another function, or restores the system's with nullptr. Tests use it

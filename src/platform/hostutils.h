@@ -1,7 +1,6 @@
 // Host services: volumes, product folders, clock, error texts, environment and UUIDs.
 #pragma once
 
-#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -22,20 +21,6 @@ bool IsFatFamily(const QString& path);
 
 // Code of a file-system name as the system reports it ("FAT", "FAT32", "NTFS", "exFAT"; exact case).
 int FileSystemCode(const QString& fileSystemName);
-// The reported file-system name of a mount type: "vfat" reads as "FAT32", "ntfs3" as "NTFS", ...
-QString FileSystemNameOfMountType(const QString& mountType);
-
-// One entry of a mount table.
-struct MountEntry {
-    QString mountPoint;
-    QString type;
-};
-// Entries of a mount table in the fstab layout (blank-separated fields, octal escapes
-// such as "\040" for a blank); lines with fewer than three fields are skipped.
-QList<MountEntry> ParseMountTable(const QByteArray& table);
-// Index of the entry whose mount point is the longest one holding the absolute, clean path
-// (the later entry among equals, as it hides the earlier); -1 when none holds it.
-int FindMountEntry(const QList<MountEntry>& entries, const QString& path);
 
 // The machine-wide application data folder; empty on failure (logged).
 QString CommonAppDataFolder();

@@ -1,5 +1,6 @@
 #include "platform/log.h"
 
+#include "platform/lasterror.h"
 #include "platform/logbackend.h"
 
 #include <atomic>
@@ -109,7 +110,7 @@ void LogMessage(const char* component, int level, const char* format, ...)
 {
     if (level >= 1 && LogLevel < level)
         return;
-    const int savedError = LogBackend::SaveLastError();
+    const int savedError = Platform::LastError();
 
     char line[kLineBuffer];
     const LogBackend::LocalTime t = LogBackend::Now();
@@ -135,7 +136,7 @@ void LogMessage(const char* component, int level, const char* format, ...)
     const LogBackend::Handle handle = FindLogFile();
     if (handle != LogBackend::kNoHandle)
         LogBackend::Append(handle, line, used);
-    LogBackend::RestoreLastError(savedError);
+    Platform::SetLastError(savedError);
 }
 
 void QtMessageRelay(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message)

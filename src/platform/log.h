@@ -11,7 +11,7 @@ constexpr char kProgramComponent[] = "kvr_up2date_ctl";
 extern int LogLevel;
 
 // Writes one line "MM-DD hh:mm:ss.mmm <mark>/<component>:<pid>:<tid>/ <message>\n".
-// Usable from any thread; the caller's errno is the same after the call as before it.
+// Usable from any thread; the caller's last system error is the same after the call as before it.
 void LogMessage(const char* component, int level, const char* format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(3, 4);
 
 // Qt message handler that relays Qt's warnings and errors into the log.

@@ -16,10 +16,6 @@ std::int64_t CalendarSeconds();
 unsigned long ProcessId();
 unsigned long ThreadId();
 
-// The thread's last-error value, saved before and restored after a log call.
-int SaveLastError();
-void RestoreLastError(int value);
-
 // Default log folder, created when missing; false when it cannot be used.
 bool DefaultFolder(char* buffer, std::size_t size);
 // The per-user fallback folder, created when missing; false when there is none.

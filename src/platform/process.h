@@ -1,5 +1,6 @@
 // Processes of this program: the lock that lets one updater work at a time, process ids,
-// stopping a background downloader, and the administrator test.
+// stopping a background downloader, and the administrator test. A function that fails leaves
+// the system error in Platform::LastError().
 #pragma once
 
 #include <QString>
@@ -17,16 +18,16 @@ constexpr NamedLock kNoNamedLock = -1;
 enum class NamedLockState {
     Opened,   // the lock exists: another process holds it; lock keeps a handle to it
     NotFound, // nobody holds it: CreateNamedLock takes it (a backend may already hold it in lock)
-    Failed    // error holds the system error; lock is kNoNamedLock
+    Failed    // the last error holds the reason; lock is kNoNamedLock
 };
 
 // Looks for the lock of this name. A lock whose backing object another user could have
 // planted is refused (Failed), so that the caller runs without a lock.
-NamedLockState OpenNamedLock(const QString& name, NamedLock& lock, int& error);
-// Creates and holds the lock; false with the system error when that fails.
-bool CreateNamedLock(const QString& name, NamedLock& lock, int& error);
+NamedLockState OpenNamedLock(const QString& name, NamedLock& lock);
+// Creates and holds the lock; false when that fails.
+bool CreateNamedLock(const QString& name, NamedLock& lock);
 // Gives a held lock up so that the next process can take it; the handle stays open.
-bool ReleaseNamedLock(NamedLock lock, int& error);
+bool ReleaseNamedLock(NamedLock lock);
 
 // Id of the calling process.
 qint64 CurrentProcessId();
@@ -38,12 +39,13 @@ struct ProcessHandle {
 };
 
 // Opens the running process with this id, provided it is an instance of this program started
-// by the same user (never the calling process itself). Otherwise false, with the system error:
-// ESRCH when there is no such process, EPERM when it is someone else's or another program.
-bool OpenProcessOfThisProgram(qint64 id, ProcessHandle& process, int& error);
+// by the same user (never the calling process itself). Otherwise false; the last error tells
+// whether there is no such process (ESRCH on POSIX) or it is somebody else's or another
+// program (EPERM).
+bool OpenProcessOfThisProgram(qint64 id, ProcessHandle& process);
 // Terminates the process and waits, for a bounded time, until it has ended so that the
-// locks it held are free. False with the system error when it cannot be terminated.
-bool TerminateProcessAndWait(const ProcessHandle& process, int& error);
+// locks it held are free. False when it cannot be terminated.
+bool TerminateProcessAndWait(const ProcessHandle& process);
 void CloseProcess(ProcessHandle& process);
 
 // True when the calling process has administrator rights.

@@ -3,11 +3,10 @@
 
 #include <QString>
 
-// QDir::tempPath() + "/kvr_updater-<user id>", created when missing. Empty (and logged) when it
-// cannot be used safely: it must be a real folder, not a link, owned by the user and closed to
-// everybody else. The overload also gives the system error of a refusal.
+// QDir::tempPath() + "/kvr_updater-<user id>", created when missing. Empty (and logged, with the
+// reason in Platform::LastError()) when it cannot be used safely: it must be a real folder, not a
+// link, owned by the user and closed to everybody else.
 QString UserTempFolder();
-QString UserTempFolder(int& error);
 
 // How OpenPrivateFile opens a file.
 enum class PrivateFileMode {
@@ -17,7 +16,7 @@ enum class PrivateFileMode {
 };
 // Opens a file of the user without following a link at the end of the path. A file that is not
 // a regular file owned by the user with a single link is refused (and logged as a file of what).
-// Returns a descriptor for QFile::open(int, ...), or -1 with the error.
-int OpenPrivateFile(const QString& path, PrivateFileMode mode, int& error, const char* what = "file");
+// Returns a descriptor for QFile::open(int, ...), or -1 with the reason in Platform::LastError().
+int OpenPrivateFile(const QString& path, PrivateFileMode mode, const char* what = "file");
 // Closes a descriptor from OpenPrivateFile that was not handed to a QFile.
 void ClosePrivateFile(int descriptor);

@@ -3,7 +3,7 @@
 
 #include "app/commandline.h"
 #include "platform/log.h"
-#include "platform/logbackend.h"
+#include "platform/lasterror.h"
 #include "platform/proxydiscovery.h"
 
 #include <QDeadlineTimer>
@@ -184,7 +184,7 @@ bool SystemProxyForUrl(const QString& url, QString& host, quint16& port, int tim
         return false;
     ProxyDiscovery::UserSettings settings;
     if (!ProxyDiscovery::ReadUserSettings(settings)) {
-        LogMessage(kLog, 0, "can not get IE settings by reason error %d", LogBackend::SaveLastError());
+        LogMessage(kLog, 0, "can not get IE settings by reason error %d", Platform::LastError());
         return false;
     }
     if (settings.autoDetect && AutoProxyForUrl(url, host, port, timeoutMs, QString()))

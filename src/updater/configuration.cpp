@@ -2,12 +2,12 @@
 #include "updater/updater.h"
 
 #include "app/commandline.h"
-#include "app/processcontrol.h"
 #include "platform/auth.h"
 #include "platform/authhelper.h"
 #include "platform/filehelper.h"
 #include "platform/hostutils.h"
 #include "platform/log.h"
+#include "platform/process.h"
 #include "proxy/httpproxyfactory.h"
 #include "xmlmodel/updaterconfig.h"
 #include "xmlmodel/updates.h"
@@ -24,10 +24,6 @@ const char kConfigFileName[] = ".corvantis_updater.xml";
 const char kDownloadPathKey[] = "User Preferences/Update/Download Path";
 const char kLastCheckedKey[] = "User Preferences/Update/Last Checked On";
 const char kIncompleteKey[] = "User Preferences/Update/Incomplete Update";
-// The built-in domain and the administrators alias in it.
-const quint8 kNtAuthority[6] = {0, 0, 0, 0, 0, 5};
-const quint32 kBuiltinDomainRid = 32;
-const quint32 kAdministratorsRid = 544;
 } // namespace
 
 QString CUpdater::ApplicationName() const
@@ -89,7 +85,7 @@ int CUpdater::LoadConfig()
 
 void CUpdater::SaveConfig()
 {
-    if (!m_bConfigLoaded || !IsUserAdministrator())
+    if (!m_bConfigLoaded || !Platform::IsAdministrator())
         return;
     const bool existed = !m_qsConfigPath.isEmpty() && QFileInfo::exists(m_qsConfigPath);
     MergeUpdates(m_pTmpConfig->getUpdates(), m_pConfig, false);
@@ -101,8 +97,8 @@ void CUpdater::SaveConfig()
     if (existed)
         return;
     QString administrators;
-    if (!CAuthHelper::LookupAliasFromRid(QString(), kNtAuthority, kBuiltinDomainRid, kAdministratorsRid,
-                                         administrators)) {
+    if (!CAuthHelper::LookupAliasFromRid(QString(), CAuthHelper::kNtAuthority, CAuthHelper::kBuiltinDomainRid,
+                                         CAuthHelper::kAdministratorsRid, administrators)) {
         LogMessage(kProgramComponent, 0, "CAuthHelper::LookupAliasFromRid() failed.");
         return;
     }

@@ -3,6 +3,7 @@
 #include "platform/filecommit.h"
 #include "platform/filehelper.h"
 #include "platform/hostutils.h"
+#include "platform/lasterror.h"
 #include "platform/log.h"
 #include "xmlmodel/ourtextcodec.h"
 
@@ -11,8 +12,6 @@
 #include <QDomText>
 #include <QFile>
 #include <QTextStream>
-
-#include <cerrno>
 
 namespace {
 
@@ -373,8 +372,8 @@ int CBaseNode::saveToFile(QFile* file, bool /*flag1*/, bool /*flag2*/)
         result = RC_XML_WRITE_FAILED;
     }
     const int handle = target->handle();
-    if (handle < 0 || !FileCommit::CommitToDisk(handle)) {
-        const int error = handle < 0 ? EBADF : errno;
+    if (!FileCommit::CommitToDisk(handle)) {
+        const int error = Platform::LastError();
         LogMessage(kComponent, 0, "fsync() failed - errno %d. fd %d. Filename = %s", error, handle,
                    targetName.constData());
     }

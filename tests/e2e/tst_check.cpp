@@ -34,6 +34,8 @@ private slots:
     void reports();
     void configurationReadFailureLeavesFileAlone();
     void translations();
+    void languages_data();
+    void languages();
     void configurationIsWrittenByAdministrator();
     void configurationIsNotWrittenByOthers();
 
@@ -121,33 +123,47 @@ void TestCheck::configurationIsNotWrittenByOthers()
 
 void TestCheck::translations()
 {
-    // The install location comes from the machine-wide settings in /etc/xdg; the run gets its own
-    // /etc/xdg in a private mount namespace, naming an install folder that holds a German translation.
-    if (!IsRoot() || QProcess::execute("unshare", {"-m", "true"}) != 0)
-        QSKIP("needs root and mount namespaces");
-    const QString etc = m_sandbox->path("etcxdg");
-    QVERIFY(QDir().mkpath(etc + "/Corvantis") && QDir().mkpath(m_sandbox->path("install/Resources/de")));
-    QVERIFY(WriteFile(etc + "/Corvantis/Corvantis Lumen.conf",
-                      "[General]\nInstallLocation=" + QFile::encodeName(m_sandbox->path("install")) + "\n"));
-    QVERIFY(QFile::copy(DataPath("i18n/corvantis.qm"), m_sandbox->path("install/Resources/de/corvantis.qm")));
-    RunOptions options;
-    options.environment = m_sandbox->environment();
-    options.environment.insert("LANG", "de_DE.UTF-8");
-    auto run = [&](const QStringList& arguments) {
-        return Run("unshare", QStringList{"-m", "sh", "-c", "mount --bind \"$0\" /etc/xdg && exec \"$@\"", etc,
-                                          ProgramPath(), "check", "-u"} + arguments, options);
-    };
-    const QString description = DataPath("updater/updates.xml");
-    RunResult listed = run({"lum", "-d", description});
+    // The German test catalogue, found through the install location of the machine-wide settings.
+    QVERIFY(m_sandbox->setInstallLocation(TestInstallLocation()));
+    const RunResult listed = check({"-u", "lum", "-d", DataPath("updater/updates.xml")}, "de_DE.UTF-8");
     // The status column is as wide as the translated "Ready To Download".
     QCOMPARE(listed.out, Row("UUID", "STATUS", "NAME", 38, 27)
                              + Row("lum.5.6.1-36500.en_US.corvantis.win", "Bereit zum Herunterladen",
                                    "Lumen 5.6.1 (Deutsch)", 38, 27));
-    RunResult upToDate = run({"lum", "-d", description, "-v", "9.0.0-1"});
-    QCOMPARE(upToDate.err, QByteArray("Sie haben die neueste Version der Corvantis Software.\n"));
-    QCOMPARE(upToDate.exitCode, 4);
-    // The command line is checked before the translators are installed.
-    QCOMPARE(run({"zap"}).err, QByteArray("Update mode [zap] is unknown.\n"));
+}
+
+void TestCheck::languages_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QString>("catalogue"); // the translation expected, or empty for English
+    const QStringList translated = {"ru_RU", "fr_FR", "fr_CA", "zh_CN", "zh_TW", "pt_BR", "de_DE", "de_AT",
+                                    "ko_KR", "it_IT", "pl_PL", "cs_CZ", "ja_JP", "es_ES", "es_MX"};
+    for (const QString& name : translated) {
+        const QString catalogue = name.startsWith("zh") || name == "pt_BR" ? name : name.left(2);
+        QTest::newRow(qPrintable(name)) << name + ".UTF-8" << catalogue;
+    }
+    // Hong Kong and Macau read Taiwan's Chinese; the other countries of Chinese and Portuguese, and the
+    // languages without a catalogue, get the English texts.
+    QTest::newRow("zh_HK") << "zh_HK.UTF-8" << "zh_TW";
+    QTest::newRow("zh_MO") << "zh_MO.UTF-8" << "zh_TW";
+    for (const char* name : {"zh_SG", "pt_PT", "nl_NL", "en_GB"})
+        QTest::newRow(name) << QString(name) + ".UTF-8" << QString();
+}
+
+void TestCheck::languages()
+{
+    QFETCH(QString, lang);
+    QFETCH(QString, catalogue);
+    const QString source = QString::fromUtf8(kUpToDate).chopped(1);
+    QString expected = source;
+    if (!catalogue.isEmpty()) {
+        expected = ReadCatalogue(KVR_SOURCE_DIR "/translations/corvantis_" + catalogue + ".ts")["QObject\n" + source];
+        QVERIFY(!expected.isEmpty() && expected != source);
+    }
+    QVERIFY(m_sandbox->setInstallLocation(ProductInstallLocation()));
+    const RunResult run = check({"-u", "lum", "-d", DataPath("updater/updates.xml"), "-v", "9.0.0-1"}, lang);
+    QCOMPARE(QString::fromUtf8(run.err), expected + '\n');
+    QCOMPARE(run.exitCode, 4);
 }
 
 void TestCheck::configurationIsWrittenByAdministrator()

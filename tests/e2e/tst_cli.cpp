@@ -74,9 +74,12 @@ void TestCli::validation()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
+    // Validation runs before the translators are installed: its messages stay English under a German
+    // locale, with the German catalogue in place.
+    QVERIFY(m_sandbox.setInstallLocation(ProductInstallLocation()));
     RunOptions options;
     options.environment = m_sandbox.environment();
-    options.environment.insert("LANG", "de_DE.UTF-8"); // validation messages are never translated
+    options.environment.insert("LANG", "de_DE.UTF-8");
     const RunResult run = Run(expand(arguments), options);
     QVERIFY(run.finished);
     QCOMPARE(QString::fromUtf8(run.err), message + '\n');

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -34,6 +35,16 @@ QString HelperPath(const QString& name)
     return QStringLiteral(KVR_BINARY_DIR) + QStringLiteral("/tests/") + name;
 }
 
+QString ProductInstallLocation()
+{
+    return QFileInfo(QStringLiteral(KVR_TRANSLATIONS_DIR)).path();
+}
+
+QString TestInstallLocation()
+{
+    return QStringLiteral(KVR_TEST_INSTALL_LOCATION);
+}
+
 bool IsRoot()
 {
     return geteuid() == 0;
@@ -51,7 +62,7 @@ Argv::Argv(const QStringList& words)
 
 Sandbox::Sandbox()
 {
-    for (const char* sub : {"home/Downloads", "config", "tmp", "state", "xdgconfig"})
+    for (const char* sub : {"home/Downloads", "config", "tmp", "state", "xdgconfig", "xdgsystem/Corvantis"})
         QDir().mkpath(path(QString::fromLatin1(sub)));
 }
 
@@ -65,6 +76,7 @@ QProcessEnvironment Sandbox::environment() const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home());
     env.insert("XDG_CONFIG_HOME", path("xdgconfig"));
+    env.insert("XDG_CONFIG_DIRS", path("xdgsystem")); // the machine-wide settings, /etc/xdg by default
     env.insert("XDG_STATE_HOME", stateDir());
     env.insert("TMPDIR", tempDir());
     env.insert("CORVANTIS_CONFIG_DIR", configDir());
@@ -90,6 +102,12 @@ void Sandbox::giveToNobody() const
     QDirIterator it(path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext())
         give(it.next());
+}
+
+bool Sandbox::setInstallLocation(const QString& location) const
+{
+    return WriteFile(path("xdgsystem/Corvantis/Corvantis Lumen.conf"),
+                     "[General]\nInstallLocation=" + QFile::encodeName(location) + "\n");
 }
 
 RunResult Run(const QStringList& arguments, const RunOptions& options)
@@ -253,6 +271,22 @@ QString LogText(const QString& line)
 QString LogMark(const QString& line)
 {
     return line.mid(19, 1);
+}
+
+QMap<QString, QString> ReadCatalogue(const QString& path)
+{
+    QMap<QString, QString> messages;
+    QDomDocument document;
+    document.setContent(ReadFile(path));
+    const QDomNodeList list = document.elementsByTagName(QStringLiteral("message"));
+    for (int i = 0; i < list.size(); ++i) {
+        const QDomElement message = list.at(i).toElement();
+        const QDomElement translation = message.firstChildElement(QStringLiteral("translation"));
+        const QString context = message.parentNode().firstChildElement(QStringLiteral("name")).text();
+        messages.insert(context + QLatin1Char('\n') + message.firstChildElement(QStringLiteral("source")).text(),
+                        translation.hasAttribute(QStringLiteral("type")) ? QString() : translation.text());
+    }
+    return messages;
 }
 
 QJsonArray Cases(const QString& name)

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonValue>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -19,6 +20,10 @@ namespace KvrTest {
 QString ProgramPath();
 QString DataPath(const QString& name);
 QString HelperPath(const QString& name);
+// Install locations whose Resources folder holds compiled catalogues: the product's, built into
+// <build>/Resources, and the one of the German test catalogue.
+QString ProductInstallLocation();
+QString TestInstallLocation();
 
 // True when the tests run as root, so that non-administrator paths can be tried as nobody.
 bool IsRoot();
@@ -53,6 +58,9 @@ public:
     QProcessEnvironment environment() const;
     // Hands the sandbox to the nobody account, so that a run as nobody can use it.
     void giveToNobody() const;
+    // Names the product's install location in the sandbox's machine-wide settings, so that the
+    // program takes its translations from location/Resources.
+    bool setInstallLocation(const QString& location) const;
 
 private:
     QTemporaryDir m_dir;
@@ -118,6 +126,10 @@ QStringList LogLinesOf(const RunResult& run);
 // The message part of a log line (after "/component:pid:tid/ "), and its level mark.
 QString LogText(const QString& line);
 QString LogMark(const QString& line);
+
+// The messages of a Qt .ts catalogue, by context and source text joined by a line feed; a translation
+// that is not finished (marked unfinished, vanished or obsolete) reads as empty.
+QMap<QString, QString> ReadCatalogue(const QString& path);
 
 // The cases of a table under tests/data: a JSON array of objects.
 QJsonArray Cases(const QString& name);

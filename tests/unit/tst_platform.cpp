@@ -6,6 +6,7 @@
 #include "platform/hostutils.h"
 #include "platform/locale.h"
 #include "platform/log.h"
+#include "platform/posix/mounttable.h"
 
 #include <QSettings>
 #include <QtTest>

@@ -10,9 +10,6 @@
 
 namespace {
 
-const quint8 kNtAuthority[6] = {0, 0, 0, 0, 0, 5};
-const quint32 kBuiltinDomainRid = 32;
-const quint32 kAdministratorsRid = 544;
 const char kBuiltinDomain[] = "BUILTIN";
 const int kNameCapacity = 256; // characters, with the terminating zero
 

@@ -42,13 +42,13 @@ bool ResizeFile(int fd, qint64 size)
 
 bool CommitToDisk(int fd)
 {
-    const CommitFunction replacement = g_commitOverride.load();
-    if (replacement != nullptr)
-        return replacement(fd);
     if (fd < 0) {
         errno = EBADF;
         return false;
     }
+    const CommitFunction replacement = g_commitOverride.load();
+    if (replacement != nullptr)
+        return replacement(fd);
     return ::fsync(fd) == 0;
 }
 

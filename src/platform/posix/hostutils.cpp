@@ -1,6 +1,7 @@
 #include "platform/hostutils.h"
 
 #include "platform/log.h"
+#include "platform/posix/mounttable.h"
 
 #include <QDir>
 #include <QFile>

@@ -57,16 +57,6 @@ unsigned long ThreadId()
     return static_cast<unsigned long>(gettid());
 }
 
-int SaveLastError()
-{
-    return errno;
-}
-
-void RestoreLastError(int value)
-{
-    errno = value;
-}
-
 bool DefaultFolder(char* buffer, std::size_t size)
 {
     std::snprintf(buffer, size, "%s", "/var/log");

@@ -26,8 +26,9 @@ const int kTerminateWaitMs = 5000;
 
 // ---- the lock: an exclusive flock on "<name>.lock" -------------------------------------------
 
-// $XDG_RUNTIME_DIR when it is a folder of the user, else the private temporary folder.
-QString LockFolder(int& error)
+// $XDG_RUNTIME_DIR when it is a folder of the user, else the private temporary folder; empty,
+// with errno set, when neither can be used.
+QString LockFolder()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (runtime.startsWith('/')) {
@@ -36,21 +37,21 @@ QString LockFolder(int& error)
             return QFile::decodeName(runtime);
         LogMessage(kProgramComponent, 1, "XDG_RUNTIME_DIR %s is not a folder of the user", runtime.constData());
     }
-    return UserTempFolder(error);
+    return UserTempFolder();
 }
 
-// Opens (creating it when missing) the file behind the lock; -1 with the error when it cannot
+// Opens (creating it when missing) the file behind the lock; -1 with errno set when it cannot
 // be used or could have been planted by somebody else.
-int OpenLockFile(const QString& name, int& error)
+int OpenLockFile(const QString& name)
 {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String("..")) {
-        error = EINVAL;
+        errno = EINVAL;
         return -1;
     }
-    const QString folder = LockFolder(error);
+    const QString folder = LockFolder();
     if (folder.isEmpty())
         return -1;
-    return OpenPrivateFile(folder + QLatin1Char('/') + name + QStringLiteral(".lock"), PrivateFileMode::Keep, error,
+    return OpenPrivateFile(folder + QLatin1Char('/') + name + QStringLiteral(".lock"), PrivateFileMode::Keep,
                            "lock file");
 }
 
@@ -190,10 +191,10 @@ void WaitForEnd(const Platform::ProcessHandle& process, int timeoutMs)
 
 namespace Platform {
 
-NamedLockState OpenNamedLock(const QString& name, NamedLock& lock, int& error)
+NamedLockState OpenNamedLock(const QString& name, NamedLock& lock)
 {
     lock = kNoNamedLock;
-    const int fd = OpenLockFile(name, error);
+    const int fd = OpenLockFile(name);
     if (fd < 0)
         return NamedLockState::Failed;
     const int taken = TakeLock(fd);
@@ -202,38 +203,34 @@ NamedLockState OpenNamedLock(const QString& name, NamedLock& lock, int& error)
         lock = fd;
         return taken == 0 ? NamedLockState::NotFound : NamedLockState::Opened;
     }
-    error = taken;
     close(fd);
+    errno = taken;
     return NamedLockState::Failed;
 }
 
-bool CreateNamedLock(const QString& name, NamedLock& lock, int& error)
+bool CreateNamedLock(const QString& name, NamedLock& lock)
 {
     int fd = static_cast<int>(lock);
     const bool fresh = fd < 0;
     if (fresh) {
-        fd = OpenLockFile(name, error);
+        fd = OpenLockFile(name);
         if (fd < 0)
             return false;
     }
     const int taken = TakeLock(fd);
     if (taken != 0) {
-        error = taken;
         if (fresh)
             close(fd);
+        errno = taken;
         return false;
     }
     lock = fd;
     return true;
 }
 
-bool ReleaseNamedLock(NamedLock lock, int& error)
+bool ReleaseNamedLock(NamedLock lock)
 {
-    if (flock(static_cast<int>(lock), LOCK_UN) != 0) {
-        error = errno;
-        return false;
-    }
-    return true;
+    return flock(static_cast<int>(lock), LOCK_UN) == 0;
 }
 
 qint64 CurrentProcessId()
@@ -241,47 +238,45 @@ qint64 CurrentProcessId()
     return static_cast<qint64>(getpid());
 }
 
-bool OpenProcessOfThisProgram(qint64 id, ProcessHandle& process, int& error)
+bool OpenProcessOfThisProgram(qint64 id, ProcessHandle& process)
 {
     process = ProcessHandle();
     if (id <= 0 || id > INT_MAX) {
-        error = ESRCH;
+        errno = ESRCH;
         return false;
     }
     const pid_t pid = static_cast<pid_t>(id);
     if (pid == getpid()) {
-        error = EPERM;
+        errno = EPERM;
         return false;
     }
     const int pidfd = PidFdOpen(pid);
     if (pidfd < 0 && errno != ENOSYS) {
-        error = errno == EINVAL ? ESRCH : errno; // EINVAL: the id of a thread
+        if (errno == EINVAL)
+            errno = ESRCH; // the id of a thread
         return false;
     }
     ProcessHandle opened;
     opened.id = id;
     opened.handle = pidfd;
-    error = CheckProcessOfThisProgram(pid);
+    int error = CheckProcessOfThisProgram(pid);
     // Still alive after the checks, so they were made on the very process now held.
     if (error == 0 && SendSignal(opened, 0) != 0)
         error = errno == EPERM ? EPERM : ESRCH;
     if (error != 0) {
         CloseProcess(opened);
+        errno = error;
         return false;
     }
     process = opened;
     return true;
 }
 
-bool TerminateProcessAndWait(const ProcessHandle& process, int& error)
+bool TerminateProcessAndWait(const ProcessHandle& process)
 {
     if (SendSignal(process, SIGKILL) != 0) {
         // ESRCH: it has ended on its own since it was opened, which is what the caller wants.
-        if (errno != ESRCH) {
-            error = errno;
-            return false;
-        }
-        return true;
+        return errno == ESRCH;
     }
     WaitForEnd(process, kTerminateWaitMs);
     return true;

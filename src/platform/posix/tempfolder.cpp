@@ -19,29 +19,23 @@ const int kNoFollow = O_NOFOLLOW | O_CLOEXEC;
 
 QString UserTempFolder()
 {
-    int error = 0;
-    return UserTempFolder(error);
-}
-
-QString UserTempFolder(int& error)
-{
     const uid_t user = geteuid();
     const QString folder = QDir::tempPath() + QStringLiteral("/kvr_updater-") + QString::number(user);
     const QByteArray path = QFile::encodeName(folder);
 
     const bool created = mkdir(path.constData(), 0700) == 0;
     if (!created && errno != EEXIST) {
-        error = errno;
-        LogMessage(kProgramComponent, 0, "Can not create the temporary folder %s. Err = %d", path.constData(), error);
+        // The log keeps errno as it was.
+        LogMessage(kProgramComponent, 0, "Can not create the temporary folder %s. Err = %d", path.constData(), errno);
         return QString();
     }
     // Opened without following a link, so that the checks below see the folder itself.
     const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | kNoFollow);
     if (fd < 0) {
-        error = errno;
-        LogMessage(kProgramComponent, 0, "The temporary folder %s is not a folder. Err = %d", path.constData(), error);
+        LogMessage(kProgramComponent, 0, "The temporary folder %s is not a folder. Err = %d", path.constData(), errno);
         return QString();
     }
+    int error = 0;
     struct stat info {};
     bool usable = fstat(fd, &info) == 0;
     if (!usable) {
@@ -61,16 +55,16 @@ QString UserTempFolder(int& error)
     if (!usable) {
         LogMessage(kProgramComponent, 0, "The temporary folder %s is not private to the user. Err = %d", path.constData(),
                    error);
+        errno = error;
         return QString();
     }
-    error = 0;
     return folder;
 }
 
-int OpenPrivateFile(const QString& path, PrivateFileMode mode, int& error, const char* what)
+int OpenPrivateFile(const QString& path, PrivateFileMode mode, const char* what)
 {
     if (path.isEmpty()) {
-        error = ENOENT;
+        errno = ENOENT;
         return -1;
     }
     const QByteArray name = QFile::encodeName(path);
@@ -80,11 +74,11 @@ int OpenPrivateFile(const QString& path, PrivateFileMode mode, int& error, const
                                                         : O_RDONLY;
     const int fd = open(name.constData(), kNoFollow | O_NONBLOCK | access, 0600);
     if (fd < 0) {
-        error = errno;
-        if (error == ELOOP)
-            LogMessage(kProgramComponent, 0, "The %s %s is a symbolic link. Err = %d", what, name.constData(), error);
+        if (errno == ELOOP)
+            LogMessage(kProgramComponent, 0, "The %s %s is a symbolic link. Err = %d", what, name.constData(), errno);
         return -1;
     }
+    int error = 0;
     struct stat info {};
     if (fstat(fd, &info) != 0) {
         error = errno;
@@ -104,6 +98,7 @@ int OpenPrivateFile(const QString& path, PrivateFileMode mode, int& error, const
     LogMessage(kProgramComponent, 0, "The %s %s is not a regular file of the user. Err = %d", what, name.constData(),
                error);
     close(fd);
+    errno = error;
     return -1;
 }
 
