@@ -8,6 +8,7 @@
 #include "platform/hostutils.h"
 #include "platform/log.h"
 #include "platform/process.h"
+#include "proxy/httpproxyfactory.h"
 #include "xmlmodel/updaterconfig.h"
 #include "xmlmodel/updates.h"
 #include "xmlmodel/updproduct.h"
@@ -107,6 +108,7 @@ void CUpdater::SaveConfig()
 
 void CUpdater::InitNetworkAndDownloadPath()
 {
+    ProxyInfo::ApplyProxyChoice(*m_pNetworkManager, *m_pCmdLine);
     const QString home = QDir::homePath();
     const QString downloads = QStringLiteral("%1/Downloads").arg(home);
     const QString fallback = QDir::toNativeSeparators(QFileInfo(downloads).isDir() ? downloads : home);

@@ -84,6 +84,11 @@ QProcessEnvironment Sandbox::environment() const
     env.insert("TZ", "UTC");
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
         env.remove(QString::fromLatin1(name));
+    // The tester's own proxy settings would send every request of a run elsewhere.
+    for (const char* name : {"auto_proxy", "http_proxy", "https_proxy", "all_proxy", "no_proxy"}) {
+        env.remove(QString::fromLatin1(name));
+        env.remove(QString::fromLatin1(name).toUpper());
+    }
     return env;
 }
 
