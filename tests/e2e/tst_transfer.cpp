@@ -59,7 +59,6 @@ private slots:
     void listingMatchesLocalDescription();
 
 private:
-    void addRows(const QString& table);
     void runCase();
     bool prepareServer(const QJsonObject& row);
     bool plant(const QString& kind, const QString& file);
@@ -92,16 +91,9 @@ void TestTransfer::cleanup()
     m_mounted = false;
 }
 
-void TestTransfer::addRows(const QString& table)
-{
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases(table))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
-}
-
 void TestTransfer::cases_data()
 {
-    addRows("transfer/cases.json");
+    AddRows("transfer/cases.json");
 }
 
 void TestTransfer::cases()
@@ -111,7 +103,7 @@ void TestTransfer::cases()
 
 void TestTransfer::slow_data()
 {
-    addRows("transfer/slow.json");
+    AddRows("transfer/slow.json");
 }
 
 void TestTransfer::slow()
