@@ -221,22 +221,18 @@ PtyRun TestProxyE2e::runOnTerminal(const QStringList& command, const QProcessEnv
 {
     PtyRun run;
     run.result.logStart = LogStart(env);
+    // env(1) sets exactly the given environment, so that only words are handed over.
     std::vector<QByteArray> storage;
-    for (const QString& word : command)
+    for (const QString& word : QStringList{"env", "-i"} + env.toStringList() + command)
         storage.push_back(word.toLocal8Bit());
-    for (const QString& entry : env.toStringList())
-        storage.push_back(entry.toLocal8Bit());
-    std::vector<char*> argv, envp;
-    for (int i = 0; i < command.size(); ++i)
-        argv.push_back(storage[size_t(i)].data());
+    std::vector<char*> argv;
+    for (QByteArray& word : storage)
+        argv.push_back(word.data());
     argv.push_back(nullptr);
-    for (size_t i = size_t(command.size()); i < storage.size(); ++i)
-        envp.push_back(storage[i].data());
-    envp.push_back(nullptr);
     int master = -1;
     const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
     if (child == 0) {
-        execvpe(argv[0], argv.data(), envp.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     run.result.pid = child;
