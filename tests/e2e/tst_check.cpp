@@ -59,8 +59,8 @@ void TestCheck::reports()
         QVERIFY(m_sandbox->setInstallLocation(TestInstallLocation()));
     const RunResult run = check(arguments, row["lang"].toString());
     QVERIFY(run.finished);
-    QCOMPARE(QString::fromUtf8(run.out), row["out"].toString());
-    QCOMPARE(QString::fromUtf8(run.err), row["err"].toString());
+    QCOMPARE(run.out, row["out"].toString().toUtf8());
+    QCOMPARE(run.err, row["err"].toString().toUtf8());
     QCOMPARE(run.exitCode, row["exit"].toInt());
     // A description named by the caller is left in place.
     QVERIFY(QFile::exists(arguments.at(arguments.indexOf(QRegularExpression("-d|--descr")) + 1)));
@@ -96,7 +96,7 @@ void TestCheck::hostileInputs()
     const RunResult run = Run("bash", {"-c", command, ProgramPath(), files}, options);
     QVERIFY(run.finished);
     QCOMPARE(run.exitCode, exitCode);
-    QCOMPARE(QString::fromUtf8(run.err), row["err"].toString());
+    QCOMPARE(run.err, row["err"].toString().toUtf8());
     const QStringList lines = LogLinesSince(run.logStart, ReadFile(files + "/pid").trimmed().toLongLong());
     if (row.contains("log"))
         QVERIFY2(lines.filter(row["log"].toString()).size() == 1, qPrintable(lines.join('\n')));

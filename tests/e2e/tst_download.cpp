@@ -70,7 +70,7 @@ void TestDownload::selection()
     if (small)
         umount(QFile::encodeName(folder).constData());
     QVERIFY(run.finished);
-    QCOMPARE(QString::fromUtf8(run.err), row["err"].toString());
+    QCOMPARE(run.err, row["err"].toString().toUtf8());
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(run.exitCode, row["exit"].toInt());
     const QList<Request> requests = m_server->requests();
