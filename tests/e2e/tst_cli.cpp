@@ -1,4 +1,5 @@
 // The program's command line as a caller sees it: exit status, standard output and standard error.
+#include "documents.h"
 #include "kvrtest.h"
 
 #include <QtTest>
@@ -21,68 +22,45 @@ private slots:
     void nonAdministratorDownloadIsRefusedSilently();
 
 private:
-    QStringList expand(const QStringList& arguments) const;
     Sandbox m_sandbox;
 };
 
-QStringList TestCli::expand(const QStringList& arguments) const
-{
-    QStringList expanded;
-    for (QString word : arguments) {
-        word.replace("@DIR@", m_sandbox.home());
-        word.replace("@FILE@", DataPath("cli/usage.txt"));
-        expanded << word;
-    }
-    return expanded;
-}
-
+// "@USAGE@" stands for the usage text of tests/data/cli/usage.txt.
 void TestCli::usageAndVersion_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("out");
-    const QByteArray usage = ReadFile(DataPath("cli/usage.txt"));
-    QVERIFY(usage.endsWith("<md5-hash>]\n"));
-    QTest::newRow("no arguments") << QStringList() << usage;
-    QTest::newRow("info") << QStringList{"info"} << usage;
-    QTest::newRow("info ignores further words") << QStringList{"info", "-zz", "stray"} << usage;
-    QTest::newRow("version") << QStringList{"version"} << QByteArray("Version: 5.6.0-36436\n");
-    QTest::newRow("version with options") << QStringList{"version", "-u", "nothing"}
-                                          << QByteArray("Version: 5.6.0-36436\n");
+    AddRows("cli/info.json");
 }
 
 void TestCli::usageAndVersion()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, out);
-    const RunResult run = Run(arguments);
+    QFETCH(QJsonObject, row);
+    const RunResult run = Run(Words(row["args"]));
     QVERIFY(run.finished);
-    QCOMPARE(run.out, out);
+    QCOMPARE(run.out, row["out"] == "@USAGE@" ? ReadFile(DataPath("cli/usage.txt")) : row["out"].toString().toUtf8());
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
 }
 
 void TestCli::validation_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
-    // @DIR@ stands for an existing folder, @FILE@ for an existing file.
-    for (const QJsonValue& row : Cases("cli/validation.json"))
-        QTest::newRow(qPrintable(row["name"].toString())) << Words(row["args"]) << row["err"].toString();
+    AddRows("cli/validation.json");
 }
 
 void TestCli::validation()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, message);
+    QFETCH(QJsonObject, row);
+    // @DIR@ stands for an existing folder, @FILE@ for an existing file.
+    const QStringList arguments = Words(row["args"]).replaceInStrings("@DIR@", m_sandbox.home()).replaceInStrings(
+        "@FILE@", DataPath("cli/usage.txt"));
     // Validation runs before the translators are installed: its messages stay English under a German
     // locale, with the German catalogue in place.
     QVERIFY(m_sandbox.setInstallLocation(ProductInstallLocation()));
     RunOptions options;
     options.environment = m_sandbox.environment();
     options.environment.insert("LANG", "de_DE.UTF-8");
-    const RunResult run = Run(expand(arguments), options);
+    const RunResult run = Run(arguments, options);
     QVERIFY(run.finished);
-    QCOMPARE(QString::fromUtf8(run.err), message + '\n');
+    QCOMPARE(QString::fromUtf8(run.err), row["err"].toString() + '\n');
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(run.exitCode, kRejected);
 }

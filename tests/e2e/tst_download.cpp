@@ -11,12 +11,6 @@
 
 using namespace KvrTest;
 
-namespace {
-
-const QByteArray kUnableToConnect = "Unable to connect to the Corvantis Update site.\n";
-
-} // namespace
-
 class TestDownload : public QObject
 {
     Q_OBJECT
@@ -25,14 +19,8 @@ private slots:
     void init();
     void selection_data();
     void selection();
-    void exactlyEnoughSpaceIsRefused_data();
-    void exactlyEnoughSpaceIsRefused();
-    void updateDuringInstallationNeedsNoAdministrator();
 
 private:
-    RunResult download(const QStringList& arguments, bool asNobody = false);
-    QString probedFile() const;
-    QByteArray description(const QStringList& updates) const { return DescriptionXml(updates, m_server->url("/files/")); }
     QScopedPointer<Sandbox> m_sandbox;
     QScopedPointer<FaultServer> m_server;
 };
@@ -45,116 +33,51 @@ void TestDownload::init()
     QVERIFY2(m_server->start(), m_server->log().constData());
 }
 
-RunResult TestDownload::download(const QStringList& arguments, bool asNobody)
-{
-    RunOptions options;
-    options.environment = m_sandbox->environment();
-    options.asNobody = asNobody;
-    if (asNobody)
-        m_sandbox->giveToNobody();
-    return Run(QStringList{"download", "-u", "lum"} + arguments, options);
-}
-
-// The file of the run's first request.
-QString TestDownload::probedFile() const
-{
-    const QList<Request> requests = m_server->requests();
-    return requests.isEmpty() ? QString() : requests.first().method + " " + requests.first().target;
-}
-
 void TestDownload::selection_data()
 {
-    QTest::addColumn<bool>("fromConfig"); // the updates come with -c instead of -d
-    QTest::addColumn<QStringList>("updates");
-    QTest::addColumn<bool>("folderIsFile"); // -p names a file instead of a folder
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("err");
-    QTest::addColumn<QString>("firstUuid"); // the update probed first
-
-    const QStringList ordinaryAndHotfix{"hf5:5", "ord1"};
-    const QStringList hotfixes{"hf3:3", "hf1:1", "hf2:2"};
-    const QStringList duplicate{"hf4a:4", "hf4b:4"};
-    QTest::newRow("ordinary before hotfixes") << false << ordinaryAndHotfix << false << 8 << kUnableToConnect << "ord1";
-    QTest::newRow("hotfixes in serial order") << false << hotfixes << false << 8 << kUnableToConnect << "hf1";
-    QTest::newRow("duplicate serial number") << false << duplicate << false << 23
-                                             << QByteArray("This update cannot be installed.\n") << "";
-    QTest::newRow("download folder is a file") << false << QStringList{"ord1"} << true << 29
-                                               << QByteArray("Updating failed as the download folder you "
-                                                             "specified does not exist.\n")
-                                               << "";
-    QTest::newRow("nothing applies") << false << QStringList() << false << 4
-                                     << QByteArray("You have the latest version of the Corvantis Software.\n") << "";
-
-    QTest::newRow("config: queue in document order") << true << QStringList{"c2", "c1"} << false << 8 << kUnableToConnect
-                                                     << "c2";
-    QTest::newRow("config: hotfixes in serial order") << true << hotfixes << false << 8 << kUnableToConnect << "hf1";
-    QTest::newRow("config: duplicate serial number") << true << duplicate << false << 23
-                                                     << QByteArray("This update cannot be installed.\n") << "";
-    QTest::newRow("config: nothing pending") << true << QStringList() << false << 1
-                                             << QByteArray("You have the latest version of the Corvantis Software.\n")
-                                             << "";
+    AddRows("download/selection.json");
 }
 
+// The updates come from a description, or with "source": "config" from a configuration. "folder":
+// "file" names a file as the download folder, "1 MiB" a file system of exactly that size. "first"
+// is the update whose file the run probed first.
 void TestDownload::selection()
 {
-    QFETCH(bool, fromConfig);
-    QFETCH(QStringList, updates);
-    QFETCH(bool, folderIsFile);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, err);
-    QFETCH(QString, firstUuid);
-
-    const QString file = m_sandbox->path("document.xml");
-    QVERIFY(WriteFile(file, fromConfig ? ConfigXml(updates, true, QByteArray(), m_server->url("/files/"))
-                                       : description(updates)));
-    const RunResult run = download({fromConfig ? "-c" : "-d", file, "-p", folderIsFile ? file : m_sandbox->downloads()});
-    QVERIFY(run.finished);
-    QCOMPARE(run.err, err);
-    QCOMPARE(run.out, QByteArray());
-    QCOMPARE(run.exitCode, exitCode);
-    if (!firstUuid.isEmpty())
-        QCOMPARE(probedFile(), QString("HEAD /files/%1.upd").arg(firstUuid));
-}
-
-void TestDownload::exactlyEnoughSpaceIsRefused_data()
-{
-    QTest::addColumn<quint32>("sizeKb");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("err");
-    // The folder is a file system of exactly 1 MiB.
-    QTest::newRow("one byte more than needed") << quint32(1023) << 8 << kUnableToConnect;
-    QTest::newRow("exactly as many bytes as needed") << quint32(1024) << 30
-                                                     << QByteArray("Updating failed as there is not enough free disk space.\n");
-}
-
-void TestDownload::exactlyEnoughSpaceIsRefused()
-{
-    QFETCH(quint32, sizeKb);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, err);
-    const QString folder = m_sandbox->path("small");
-    QVERIFY(QDir().mkpath(folder));
-    if (!IsRoot() || mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=1m") != 0)
-        QSKIP("a 1 MiB file system cannot be mounted here");
-    const QString file = m_sandbox->path("document.xml");
-    QVERIFY(WriteFile(file, description({QString("big:0:0:0:%1").arg(sizeKb)})));
-    const RunResult run = download({"-d", file, "-p", folder});
-    umount(QFile::encodeName(folder).constData());
-    QCOMPARE(run.err, err);
-    QCOMPARE(run.exitCode, exitCode);
-}
-
-void TestDownload::updateDuringInstallationNeedsNoAdministrator()
-{
-    if (!IsRoot())
+    QFETCH(QJsonObject, row);
+    const bool nobody = row["nobody"].toBool();
+    if (nobody && !IsRoot())
         QSKIP("needs root to run the program as nobody");
     const QString file = m_sandbox->path("document.xml");
-    QVERIFY(WriteFile(file, description({"setup:0:2"})));
-    const RunResult run = download({"-d", file, "-p", m_sandbox->downloads(), "-ui"}, true);
-    QCOMPARE(run.err, kUnableToConnect);
-    QCOMPARE(run.exitCode, 8);
-    QCOMPARE(probedFile(), QString("HEAD /files/setup.upd"));
-    QVERIFY(!QFile::exists(m_sandbox->configDir() + "/.corvantis_updater.xml"));
+    QString folder = row["folder"] == "file" ? file : m_sandbox->downloads();
+    const bool small = row["folder"] == "1 MiB";
+    if (small) {
+        folder = m_sandbox->path("small");
+        QVERIFY(QDir().mkpath(folder));
+        if (!IsRoot() || mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("a 1 MiB file system cannot be mounted here");
+    }
+    const QStringList updates = Words(row["updates"]);
+    const QString files = m_server->url("/files/");
+    const bool fromConfig = row["source"] == "config";
+    QVERIFY(WriteFile(file, fromConfig ? ConfigXml(updates, true, QByteArray(), files) : DescriptionXml(updates, files)));
+    RunOptions options;
+    options.environment = m_sandbox->environment();
+    options.asNobody = nobody;
+    if (nobody)
+        m_sandbox->giveToNobody();
+    const QStringList source{"download", "-u", "lum", fromConfig ? "-c" : "-d", file, "-p", folder};
+    const RunResult run = Run(source + Words(row["args"]), options);
+    if (small)
+        umount(QFile::encodeName(folder).constData());
+    QVERIFY(run.finished);
+    QCOMPARE(run.err, row["err"].toString().toUtf8());
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.exitCode, row["exit"].toInt());
+    const QList<Request> requests = m_server->requests();
+    if (row.contains("first"))
+        QCOMPARE(requests.value(0).method + " " + requests.value(0).target, "HEAD /files/" + row["first"].toString() + ".upd");
+    if (nobody)
+        QVERIFY(!QFile::exists(m_sandbox->configDir() + "/.corvantis_updater.xml"));
 }
 
 QTEST_GUILESS_MAIN(TestDownload)

@@ -20,7 +20,6 @@ private slots:
     void foregroundRunStopsBackgroundDownload();
     void unusablePidFile_data();
     void unusablePidFile();
-    void pidFileThatCannotBeWritten();
 
 private:
     RunResult run(const QStringList& arguments);
@@ -134,41 +133,32 @@ void TestInstance::foregroundRunStopsBackgroundDownload()
 
 void TestInstance::unusablePidFile_data()
 {
-    QTest::addColumn<QByteArray>("content"); // "@DEAD@" stands for the id of an ended process
-    QTest::addColumn<QString>("logged");
-    QTest::newRow("dead process") << QByteArray("@DEAD@") << "Can not open process @DEAD@. Error = 3";
-    QTest::newRow("empty file") << QByteArray() << "@FILE@ file is empty!";
-    QTest::newRow("another program") << QByteArray("1") << "Can not open process 1. Error = ";
+    AddRows("instance/pidfiles.json");
 }
 
+// The record of a background download as an earlier run left it: "content" ("@DEAD@" for the id of an
+// ended process), or a folder in its place. The run logs what it could not use ("@FILE@" is the
+// record's path), and a record with content stays as it was.
 void TestInstance::unusablePidFile()
 {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, logged);
+    QFETCH(QJsonObject, row);
+    const bool hasContent = row.contains("content");
     QProcess ended;
     ended.start("true", QStringList());
     QVERIFY(ended.waitForFinished());
     const QByteArray dead = QByteArray::number(ended.processId());
+    const QByteArray content = row["content"].toString().toUtf8().replace("@DEAD@", dead);
 
     // A first run creates the private temporary folder that holds the record.
     QCOMPARE(run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")}).exitCode, 0);
-    content.replace("@DEAD@", dead);
-    QVERIFY(WriteFile(pidFile(), content));
-    const RunResult foreground = run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")});
-    QCOMPARE(foreground.exitCode, 15);
-    QCOMPARE(foreground.out, QByteArray());
-    QCOMPARE(ReadFile(pidFile()), content); // the record stays
-    logged.replace("@DEAD@", QString::fromLatin1(dead)).replace("@FILE@", pidFile());
-    QCOMPARE(LogLinesOf(foreground).filter(logged).size(), 1);
-}
-
-void TestInstance::pidFileThatCannotBeWritten()
-{
-    QCOMPARE(run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")}).exitCode, 0);
-    QVERIFY(QDir().mkpath(pidFile())); // a folder where the record goes
-    const RunResult background = run({"download", "-u", "lum", "-d", DataPath("updater/updates.xml"), "-bd"});
-    QCOMPARE(background.exitCode, 14);
-    QCOMPARE(LogLinesOf(background).filter("Can not open " + pidFile()).size(), 1);
+    QVERIFY(hasContent ? WriteFile(pidFile(), content) : QDir().mkpath(pidFile()));
+    const RunResult second = run(Words(row["args"]).replaceInStrings("@DATA@", DataPath(QString()).chopped(1)));
+    QCOMPARE(second.exitCode, row["exit"].toInt());
+    QCOMPARE(second.out, QByteArray());
+    if (hasContent)
+        QCOMPARE(ReadFile(pidFile()), content);
+    const QString logged = row["log"].toString().replace("@DEAD@", QString::fromLatin1(dead)).replace("@FILE@", pidFile());
+    QCOMPARE(LogLinesOf(second).filter(logged).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestInstance)

@@ -56,10 +56,8 @@ private slots:
     void cases();
     void slow_data();
     void slow();
-    void listingMatchesLocalDescription();
 
 private:
-    void addRows(const QString& table);
     void runCase();
     bool prepareServer(const QJsonObject& row);
     bool plant(const QString& kind, const QString& file);
@@ -92,16 +90,9 @@ void TestTransfer::cleanup()
     m_mounted = false;
 }
 
-void TestTransfer::addRows(const QString& table)
-{
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases(table))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
-}
-
 void TestTransfer::cases_data()
 {
-    addRows("transfer/cases.json");
+    AddRows("transfer/cases.json");
 }
 
 void TestTransfer::cases()
@@ -111,7 +102,7 @@ void TestTransfer::cases()
 
 void TestTransfer::slow_data()
 {
-    addRows("transfer/slow.json");
+    AddRows("transfer/slow.json");
 }
 
 void TestTransfer::slow()
@@ -339,22 +330,6 @@ void TestTransfer::checkRequests(const QJsonArray& expected, int first, double s
         if (i > 0 && sent[i].method == "GET" && sent[i - 1].method == "GET")
             QVERIFY2(sent[i].time - sent[i - 1].time >= spacing, qPrintable(seen[i]));
     }
-}
-
-// check -l lists what the same description read with -d lists.
-void TestTransfer::listingMatchesLocalDescription()
-{
-    m_server.reset(new Server(Nginx()));
-    const QByteArray description = ReadFile(DataPath("updater/updates.xml"));
-    QVERIFY(m_server->put("updates.xml", description));
-    QVERIFY2(m_server->start(), m_server->log().constData());
-    RunOptions options;
-    options.environment = m_sandbox->environment();
-    const RunResult local = Run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")}, options);
-    const RunResult remote = Run({"check", "-u", "lum", "-l", m_server->url("/updates.xml")}, options);
-    QCOMPARE(local.exitCode, 0);
-    QVERIFY(local.out.startsWith("UUID"));
-    QCOMPARE(remote.out, "Last-Modified: Fri, 20 Nov 2026 10:00:00 GMT\n" + local.out);
 }
 
 QTEST_GUILESS_MAIN(TestTransfer)

@@ -1,5 +1,10 @@
 #include "documents.h"
 
+#include "kvrtest.h"
+
+#include <QJsonObject>
+#include <QTest>
+
 namespace KvrTest {
 
 namespace {
@@ -43,6 +48,13 @@ QByteArray ConfigXml(const QStringList& updates, bool updateEnabled, const QByte
            "</RemindPeriod>\n<BuyLink>https://www.corvantis.example/buy-lum5-en_US/</BuyLink>\n<DownloadPath>"
            "/var/lib/Corvantis</DownloadPath>\n"
            + extraElements + UpdatesXml(updates, updateEnabled, fileUrl) + "</CorvantisUpdaterConfig>\n";
+}
+
+void AddRows(const QString& table)
+{
+    QTest::addColumn<QJsonObject>("row");
+    for (const QJsonValue& row : Cases(table))
+        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
 }
 
 } // namespace KvrTest

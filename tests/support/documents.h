@@ -1,4 +1,4 @@
-// Builds updates descriptions and updater configurations for tests.
+// Builds updates descriptions and updater configurations for tests, and test rows from tables.
 #pragma once
 
 #include <QByteArray>
@@ -17,5 +17,9 @@ QByteArray DescriptionXml(const QStringList& updates, const QString& fileUrl = k
 // as further children of the root.
 QByteArray ConfigXml(const QStringList& updates, bool updateEnabled = true,
                      const QByteArray& extraElements = QByteArray(), const QString& fileUrl = kNowhere);
+
+// The objects of a table under tests/data as the rows of a QTest "_data" function: one column, "row"
+// (a QJsonObject), and each row named by its "name".
+void AddRows(const QString& table);
 
 } // namespace KvrTest

@@ -82,7 +82,6 @@ class TestAuthority
 public:
     TestAuthority();
     bool isValid() const { return m_valid; }
-    QString caCertificate() const { return m_dir.filePath("ca.crt"); }
     QString serverCertificate() const { return m_dir.filePath("server.crt"); }
     QString serverKey() const { return m_dir.filePath("server.key"); }
     // A folder that trusts this authority alone, in the hashed form OpenSSL looks certificates up in.

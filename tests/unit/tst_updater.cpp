@@ -96,67 +96,40 @@ void TestUpdater::namesAndUrls()
 
 void TestUpdater::applicability_data()
 {
-    QTest::addColumn<QString>("uuid");
-    QTest::addColumn<QString>("osType");
-    QTest::addColumn<QStringList>("ancestors");
-    QTest::addColumn<bool>("applicable");
-    const QString current = kCurrentLum;
-    QTest::newRow("descends from the current version") << "u1" << "win" << QStringList{"x", current} << true;
-    QTest::newRow("empty uuid matches nothing") << "" << "win" << QStringList{current} << true;
-    QTest::newRow("the current version itself") << current << "win" << QStringList{current} << false;
-    QTest::newRow("another system") << "u1" << "Win" << QStringList{current} << false;
-    QTest::newRow("no ancestor") << "u1" << "win" << QStringList{} << false;
-    QTest::newRow("ancestor compared exactly") << "u1" << "win" << QStringList{current.toUpper()} << false;
-    QTest::newRow("already in the configuration") << "installed" << "win" << QStringList{current} << false;
+    AddRows("updater/applicability.json");
 }
 
 void TestUpdater::applicability()
 {
-    QFETCH(QString, uuid);
-    QFETCH(QString, osType);
-    QFETCH(QStringList, ancestors);
-    QFETCH(bool, applicable);
+    QFETCH(QJsonObject, row);
     auto updater = makeUpdater({"check", "-u", "lum", "-d", "x"}, ConfigXml({"installed:0:0:1"}));
     QCOMPARE(updater->LoadConfig(), 0);
     CUpdate update;
-    update.Uuid.set(uuid);
-    update.OsType.set(osType);
-    update.Ancestry.first()->Ancestor.set(ancestors);
-    QCOMPARE(updater->IsApplicable(&update), applicable);
+    update.Uuid.set(row["uuid"].toString());
+    update.OsType.set(row["os"].toString());
+    update.Ancestry.first()->Ancestor.set(Words(row["ancestors"]));
+    QCOMPARE(updater->IsApplicable(&update), row["applicable"].toBool());
 }
 
+// The kind of update that the run offers, and the updates merged into the working configuration;
+// "installation" runs with -ui, "disabled" turns the product's UpdateEnabled off.
 void TestUpdater::kindOfNewUpdates_data()
 {
-    QTest::addColumn<QStringList>("updates");
-    QTest::addColumn<bool>("installation");
-    QTest::addColumn<bool>("enabled"); // UpdateEnabled of the product in the configuration
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QStringList>("merged");
-    const QStringList all{"hf:9", "ord", "setup:0:2"};
-    QTest::newRow("ordinary wins over hotfixes") << all << false << true << 0 << QStringList{"ord"};
-    QTest::newRow("hotfixes alone") << QStringList{"hf:9", "setup:0:2"} << false << true << 1 << QStringList{"hf"};
-    QTest::newRow("installer updates need -ui") << QStringList{"setup:0:2"} << false << true << 3 << QStringList();
-    QTest::newRow("during installation") << all << true << true << 2 << QStringList{"setup"};
-    QTest::newRow("during installation, nothing") << QStringList{"ord"} << true << true << 3 << QStringList();
-    QTest::newRow("updates disabled") << QStringList{"ord"} << false << false << 3 << QStringList();
+    AddRows("updater/kinds.json");
 }
 
 void TestUpdater::kindOfNewUpdates()
 {
-    QFETCH(QStringList, updates);
-    QFETCH(bool, installation);
-    QFETCH(bool, enabled);
-    QFETCH(int, kind);
-    QFETCH(QStringList, merged);
+    QFETCH(QJsonObject, row);
     const QString description = m_sandbox->path("description.xml");
-    QVERIFY(WriteFile(description, DescriptionXml(updates)));
+    QVERIFY(WriteFile(description, DescriptionXml(Words(row["updates"]))));
     QStringList words{"check", "-u", "lum", "-d", description};
-    if (installation)
+    if (row["installation"].toBool())
         words << "-ui";
-    auto updater = makeUpdater(words, ConfigXml({}, enabled));
+    auto updater = makeUpdater(words, ConfigXml({}, !row["disabled"].toBool()));
     QCOMPARE(updater->LoadConfig(), 0);
     QCOMPARE(updater->LoadUpdatesDescription(description), 0);
-    QCOMPARE(updater->UpdateKind(), kind);
+    QCOMPARE(updater->UpdateKind(), row["kind"].toInt());
     QStringList found;
     for (const CUpdProduct* product : updater->WorkingConfig()->getUpdates()->Product) {
         for (const CUpdProductVersion* version : product->Version) {
@@ -167,31 +140,20 @@ void TestUpdater::kindOfNewUpdates()
             }
         }
     }
-    QCOMPARE(found, merged);
-    QCOMPARE(updater->HasNewUpdates(), !merged.isEmpty());
+    QCOMPARE(found, Words(row["merged"]));
+    QCOMPARE(updater->HasNewUpdates(), !found.isEmpty());
 }
 
 void TestUpdater::localizedText_data()
 {
-    QTest::addColumn<QStringList>("list");
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("text");
-    const QStringList both{"de_DE#Hallo", "en_US#Hello"};
-    QTest::newRow("falls back to English") << both << "fr_FR" << "Hello";
-    QTest::newRow("exact locale") << both << "de_DE" << "Hallo";
-    QTest::newRow("default locale") << both << "" << "Hello";
-    QTest::newRow("one entry as it stands") << QStringList{"de_DE#Hallo"} << "en_US" << "de_DE#Hallo";
-    QTest::newRow("empty list") << QStringList{} << "de_DE" << "";
-    QTest::newRow("language alone does not match") << QStringList{"de#Hallo", "fr_FR#Salut"} << "de_DE" << "";
+    AddRows("updater/localized.json");
 }
 
 void TestUpdater::localizedText()
 {
-    QFETCH(QStringList, list);
-    QFETCH(QString, locale);
-    QFETCH(QString, text);
+    QFETCH(QJsonObject, row);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QCOMPARE(CUpdater::LocalizedText(list, locale), text);
+    QCOMPARE(CUpdater::LocalizedText(Words(row["list"]), row["locale"].toString()), row["text"].toString());
 }
 
 void TestUpdater::downloadFolderAndQueue()
