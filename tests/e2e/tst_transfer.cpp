@@ -197,6 +197,10 @@ void TestTransfer::runCase()
 
     RunOptions options;
     options.environment = m_sandbox->environment();
+    if (row.contains("lang")) { // with the product's catalogues in reach
+        QVERIFY(m_sandbox->setInstallLocation(ProductInstallLocation()));
+        options.environment.insert("LANG", row["lang"].toString());
+    }
     QString program = ProgramPath();
     if (row["tls"] == "trusted") {
         arguments = TrustingCommand(m_authority->trustStore(), program) + arguments;
