@@ -9,6 +9,14 @@
 #include <QThread>
 #include <QWaitCondition>
 
+namespace {
+// The memory a block holds: a short block may keep the whole buffer it was read into.
+qint64 Footprint(const QByteArray& block)
+{
+    return qMax<qint64>(block.capacity(), block.size());
+}
+} // namespace
+
 // The worker digests queued blocks in order; the main thread queues, restarts and collects.
 struct CRunningDigest::Worker {
     QMutex mutex;
@@ -29,8 +37,8 @@ struct CRunningDigest::Worker {
             if (stop)
                 return;
             QByteArray block = queue.dequeue();
-            queued -= block.size();
-            current = block.size();
+            queued -= Footprint(block);
+            current = Footprint(block);
             lock.unlock();
             md5->Add(block.constData(), block.size());
             block.clear(); // freed here, outside the lock
@@ -104,7 +112,7 @@ void CRunningDigest::Add(const QByteArray& block)
     while (m_pWorker->queued + m_pWorker->current >= kQueueLimit)
         m_pWorker->changed.wait(&m_pWorker->mutex);
     m_pWorker->queue.enqueue(block);
-    m_pWorker->queued += block.size();
+    m_pWorker->queued += Footprint(block);
     m_pWorker->changed.wakeAll();
     m_nCovered += block.size();
 }

@@ -20,7 +20,7 @@ public:
     // The part file was emptied: the digest of the same file starts afresh (when one was begun).
     void Restart();
     // The next bytes written at the end of the part file (shared with the worker, not copied).
-    // Waits while the worker is more than kQueueLimit bytes behind, so memory stays bounded.
+    // Waits while the blocks not yet digested hold more than kQueueLimit bytes, so memory stays bounded.
     void Add(const QByteArray& block);
     // Bytes reached the file that did not pass through Add: unusable until the next start from 0.
     void Drop();
