@@ -292,6 +292,12 @@ void CUpdater::ReadResponseHeader()
     LogMessage(kProgramComponent, 3, "Header completed: error %d, state %d, http status %d, url %s", int(reply->error()),
                m_nState, status, Utf8(reply->url().toString()).constData());
     const ReplyOutcome::Header verdict = ReplyOutcome::HeaderVerdict(status, Requests::IsTransferScheme(reply->url()));
+    // A description announced larger than the limit is not waited for.
+    if (m_nState == StateGetDescription
+        && reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kDescriptionLimit) {
+        AbandonDescription();
+        return;
+    }
     if (verdict == ReplyOutcome::Header::Pass) {
         // A server that ignores the range sends the whole file: the part file starts over.
         if (status == 200 && m_nState == StateDownloadFile && m_nStartDownloadByte > 0) {
@@ -335,6 +341,8 @@ void CUpdater::ReadyRead()
 
 QString CUpdater::DrainReply(QNetworkReply* reply, bool store)
 {
+    if (!reply->isOpen())
+        return QString(); // aborted: nothing left to read
     for (;;) {
         // A new piece each time, as the running digest may still hold the last one; the
         // allocator hands back the same memory once it is free.
@@ -357,9 +365,7 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
     if (m_bBackgroundDownload)
         m_nBackgroundRetries = ReplyOutcome::kBackgroundRetries;
     if (m_nState == StateGetDescription && qMax(bytesRead, totalBytes) > kDescriptionLimit && m_pReply != nullptr) {
-        LogMessage(kProgramComponent, 0, "The updates description %s is larger than %lld bytes.",
-                   Utf8(m_qsUrl).constData(), kDescriptionLimit);
-        m_pReply->abort(); // fails as a transfer failure
+        AbandonDescription();
         return;
     }
     // The network library may report the last count twice; it is shown once.
@@ -379,6 +385,15 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
     position.totalWeight = m_nTotalUpdatesSize;
     position.fileCount = m_nUpdatesCount;
     ShowProgress(Progress::Percentage(position), position.fileBytes, bytesRead == totalBytes);
+}
+
+void CUpdater::AbandonDescription()
+{
+    if (!m_pReply->isOpen())
+        return; // already abandoned: the abort reports the progress once more
+    LogMessage(kProgramComponent, 0, "The updates description %s is larger than %lld bytes.", Utf8(m_qsUrl).constData(),
+               kDescriptionLimit);
+    m_pReply->abort(); // fails as a transfer failure
 }
 
 void CUpdater::ShowProgress(int percent, qint64 fileBytes, bool replyComplete)
