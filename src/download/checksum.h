@@ -5,8 +5,8 @@
 
 namespace Checksum {
 
-// Size of the windows in which a file is read: at most one is in memory at a time.
-constexpr qint64 kWindowSize = 16 * 1024 * 1024;
+// Size of the pieces in which a file is read for its digest, through one reused buffer.
+constexpr qint64 kPieceSize = 1024 * 1024;
 
 // MD5 of the whole file as 32 lower-case hexadecimal digits; empty when the file cannot be
 // opened (a symbolic link is not followed) or read, with the reason in Platform::LastError().

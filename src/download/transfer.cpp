@@ -7,6 +7,7 @@
 #include "download/ratecounter.h"
 #include "download/replyoutcome.h"
 #include "download/requests.h"
+#include "download/runningdigest.h"
 #include "platform/filehelper.h"
 #include "platform/hostutils.h"
 #include "platform/log.h"
@@ -27,8 +28,12 @@ namespace {
 
 // Unread bytes beyond which received data is written to the file.
 const qint64 kWriteThreshold = 1024 * 1024;
-// Read buffer of a reply: strictly larger than the write threshold, or the reply stalls.
+// Read buffer of a reply: strictly larger than the write threshold, or the reply stalls. Qt's
+// network thread reads as much again ahead of it, so the bound costs about twice its size; a
+// connection cut can lose what lies beyond it (docs/download.md).
 const qint64 kReadBufferSize = 2 * kWriteThreshold;
+// Received data is read and written in pieces of this size.
+const qint64 kPieceSize = 256 * 1024;
 // An updates description larger than this is not a description: its transfer fails.
 const qint64 kDescriptionLimit = 256LL * 1024 * 1024;
 const int kWatchdogIntervalMs = 2000;
@@ -126,8 +131,12 @@ void CUpdater::DownloadFile(const QString& url, const QString& dir)
         QFile::remove(path);
     if (!OpenDownloadFile(path, updateFile, dir))
         return;
-    if (updateFile)
+    if (updateFile) {
+        HostUtils::TuneAllocatorForTransfers();
         m_nStartDownloadByte = m_pDownloadFile->size();
+        // Digested as it is written when there is a digest to check it against.
+        m_pRunningDigest->Begin(ExpectedChecksum().isEmpty() ? QString() : finalPath, m_nStartDownloadByte);
+    }
     m_bDownloadAborted = false;
 
     QNetworkReply* reply = nullptr;
@@ -244,8 +253,13 @@ QString CUpdater::StoreData(const QByteArray& data)
 {
     if (data.isEmpty())
         return QString();
-    if (m_pDownloadFile->write(data) != data.size() || !m_pDownloadFile->flush())
-        return HostUtils::SystemErrorText();
+    if (m_pDownloadFile->write(data) != data.size() || !m_pDownloadFile->flush()) {
+        const QString error = HostUtils::SystemErrorText();
+        m_pRunningDigest->Drop(); // some of it may have reached the file
+        return error;
+    }
+    if (m_nState == StateDownloadFile)
+        m_pRunningDigest->Add(data);
     // Data written to a file whose folder was removed would be lost at the end: stop now.
     if (!CFileHelper::InspectPath(m_qsDownloadFilePath).exists)
         return HostUtils::SystemErrorText();
@@ -278,12 +292,20 @@ void CUpdater::ReadResponseHeader()
     LogMessage(kProgramComponent, 3, "Header completed: error %d, state %d, http status %d, url %s", int(reply->error()),
                m_nState, status, Utf8(reply->url().toString()).constData());
     const ReplyOutcome::Header verdict = ReplyOutcome::HeaderVerdict(status, Requests::IsTransferScheme(reply->url()));
+    // A description announced larger than the limit is not waited for.
+    if (m_nState == StateGetDescription
+        && reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kDescriptionLimit) {
+        AbandonDescription();
+        return;
+    }
     if (verdict == ReplyOutcome::Header::Pass) {
         // A server that ignores the range sends the whole file: the part file starts over.
         if (status == 200 && m_nState == StateDownloadFile && m_nStartDownloadByte > 0) {
             LogMessage(kProgramComponent, 1, "The range request was answered with the whole file; it is written anew.");
             m_nStartDownloadByte = 0;
-            if (!m_pDownloadFile->resize(0)) {
+            if (m_pDownloadFile->resize(0)) {
+                m_pRunningDigest->Restart();
+            } else {
                 const QString error = HostUtils::SystemErrorText();
                 m_bDownloadAborted = true;
                 reply->abort();
@@ -319,13 +341,17 @@ void CUpdater::ReadyRead()
 
 QString CUpdater::DrainReply(QNetworkReply* reply, bool store)
 {
-    // Read in pieces through one reused buffer: no large block is allocated per write.
-    static QByteArray piece(int(kWriteThreshold), Qt::Uninitialized);
+    if (!reply->isOpen())
+        return QString(); // aborted: nothing left to read
     for (;;) {
+        // A new piece each time, as the running digest may still hold the last one; the
+        // allocator hands back the same memory once it is free.
+        QByteArray piece(int(kPieceSize), Qt::Uninitialized);
         const qint64 got = reply->read(piece.data(), piece.size());
         if (got <= 0)
             return QString();
-        const QString error = store ? StoreData(QByteArray::fromRawData(piece.constData(), int(got))) : QString();
+        piece.resize(int(got));
+        const QString error = store ? StoreData(piece) : QString();
         if (!error.isEmpty())
             return error;
     }
@@ -339,9 +365,7 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
     if (m_bBackgroundDownload)
         m_nBackgroundRetries = ReplyOutcome::kBackgroundRetries;
     if (m_nState == StateGetDescription && qMax(bytesRead, totalBytes) > kDescriptionLimit && m_pReply != nullptr) {
-        LogMessage(kProgramComponent, 0, "The updates description %s is larger than %lld bytes.",
-                   Utf8(m_qsUrl).constData(), kDescriptionLimit);
-        m_pReply->abort(); // fails as a transfer failure
+        AbandonDescription();
         return;
     }
     // The network library may report the last count twice; it is shown once.
@@ -361,6 +385,15 @@ void CUpdater::UpdateDataReadProgress64(qint64 bytesRead, qint64 totalBytes)
     position.totalWeight = m_nTotalUpdatesSize;
     position.fileCount = m_nUpdatesCount;
     ShowProgress(Progress::Percentage(position), position.fileBytes, bytesRead == totalBytes);
+}
+
+void CUpdater::AbandonDescription()
+{
+    if (!m_pReply->isOpen())
+        return; // already abandoned: the abort reports the progress once more
+    LogMessage(kProgramComponent, 0, "The updates description %s is larger than %lld bytes.", Utf8(m_qsUrl).constData(),
+               kDescriptionLimit);
+    m_pReply->abort(); // fails as a transfer failure
 }
 
 void CUpdater::ShowProgress(int percent, qint64 fileBytes, bool replyComplete)

@@ -57,4 +57,9 @@ void SettleLocalTimeZone();
 // merging all at once costs more than it saves here.
 void TuneAllocatorForDocuments();
 
+// Suits the memory allocator to a file transfer, which reads the network in fresh blocks of a few
+// hundred KiB: freed blocks are kept for reuse instead of being returned to the system and faulted
+// in again page by page for the next read (which cost more than the copies themselves).
+void TuneAllocatorForTransfers();
+
 } // namespace HostUtils

@@ -4,6 +4,7 @@
 #include "download/ratecounter.h"
 #include "download/replyoutcome.h"
 #include "download/requests.h"
+#include "download/runningdigest.h"
 #include "platform/log.h"
 #include "platform/tempfolder.h"
 #include "xmlmodel/update.h"
@@ -43,6 +44,7 @@ CUpdater::CUpdater(const CCommandLine* pCmdLine, QObject* parent)
     connect(m_pConnectionCheckTimer, &QTimer::timeout, this, &CUpdater::CheckConnection);
     m_pLostConnectionTimeout = new QElapsedTimer;
     m_pRateCounter = new CRateCounter(2000, 1000);
+    m_pRunningDigest = new CRunningDigest;
     connect(m_pRateCounter, &CRateCounter::rateChanged, this, &CUpdater::CheckDownloadingRate);
 
     ReadOptions();
@@ -70,6 +72,7 @@ CUpdater::~CUpdater()
     m_pCurrentUpdate = nullptr;
     delete m_pDownloadFile;
     delete m_pRateCounter;
+    delete m_pRunningDigest;
     delete m_pLostConnectionTimeout;
     delete m_pConnectionCheckTimer;
     delete m_pNetworkManager;

@@ -13,6 +13,7 @@ class CUpdates;
 class CUpdaterConfig;
 class CUpdate;
 class CRateCounter;
+class CRunningDigest;
 class QAuthenticator;
 class QFile;
 class QNetworkAccessManager;
@@ -108,6 +109,9 @@ public:
     // The downloaded-file check (download/checksum.cpp): ResultOk when nothing is to be checked or
     // the digest matches, ResultChecksumNotComputed or ResultChecksumMismatch (logged); prints nothing.
     ResultCode CheckDownloadedFile();
+    // The digest the current file must have (--checksum, else the record's), in lower case; empty
+    // when there is nothing to check.
+    QString ExpectedChecksum() const;
 
     // Configuration and settings (updater/configuration.cpp). Only CheckDownloadFolder prints; none
     // of them finishes the run.
@@ -238,6 +242,9 @@ private:
     QNetworkReply* Get(const QNetworkRequest& request);
     // Makes a sent request the running reply, with the watchdog started.
     void IssueRequest(QNetworkReply* reply);
+    // Aborts the description GET, which is larger than the limit (logged); the completion takes
+    // the error path. Prints nothing, never finishes.
+    void AbandonDescription();
     // Prints the progress of the update file in the run's mode: a line, a number or a console dot.
     void ShowProgress(int percent, qint64 fileBytes, bool replyComplete);
     // Reads everything the reply holds, appending it to the download file when store; the error
@@ -322,6 +329,8 @@ private:
     bool m_bRangeSupport = false;
     int m_nProxyTryCount = 3;
     CRateCounter* m_pRateCounter = nullptr;
+    // The digest of the update file taken as it is written, used by the check when it covers the file.
+    CRunningDigest* m_pRunningDigest = nullptr;
 
     // Bookkeeping beyond the run's own state: the exit step runs once, the download file's path,
     // and the uuids of the configuration kept in a hash for the applicability test.

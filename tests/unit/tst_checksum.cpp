@@ -1,5 +1,6 @@
-// The MD5 digest of a file in windows, and the choice of the expected digest.
+// The MD5 digest of a file, the digest taken as a file is written, and the choice of the expected digest.
 #include "download/checksum.h"
+#include "download/runningdigest.h"
 #include "kvrtest.h"
 
 #include <QCryptographicHash>
@@ -13,6 +14,7 @@ class TestChecksum : public QObject
 
 private slots:
     void digest();
+    void running();
     void expected();
 };
 
@@ -37,6 +39,68 @@ void TestChecksum::digest()
     QVERIFY(QFile::link(big, link));
     for (const QString& path : {sandbox.path("missing.bin"), sandbox.path(), link})
         QCOMPARE(Checksum::FileDigest(path), QString());
+}
+
+namespace {
+QString Md5Hex(const QByteArray& data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
+}
+} // namespace
+
+void TestChecksum::running()
+{
+    // Steps: 'b' Begin(path, start), 'a' Add(text), 'r' Restart, 'd' Drop; then Result(path, size),
+    // which must be the digest of the expected text, or empty when there is none.
+    struct Step {
+        char op;
+        const char* text; // the path for 'b', the bytes for 'a'
+        qint64 start;
+    };
+    struct Row {
+        const char* name;
+        std::vector<Step> steps;
+        const char* path;
+        qint64 size;
+        const char* digestOf;
+    } rows[] = {
+        {"from 0", {{'b', "p", 0}, {'a', "abc", 0}, {'a', "def", 0}}, "p", 6, "abcdef"},
+        {"resumed where it stopped", {{'b', "p", 0}, {'a', "abc", 0}, {'b', "p", 3}, {'a', "def", 0}}, "p", 6, "abcdef"},
+        {"resumed elsewhere", {{'b', "p", 0}, {'a', "abc", 0}, {'b', "p", 2}, {'a', "def", 0}}, "p", 5, nullptr},
+        {"another file at the same offset", {{'b', "p", 0}, {'a', "abc", 0}, {'b', "q", 3}, {'a', "def", 0}}, "q", 6, nullptr},
+        {"a part file of an earlier run", {{'b', "p", 3}, {'a', "def", 0}}, "p", 6, nullptr},
+        {"another part file written anew", {{'b', "p", 0}, {'a', "abc", 0}, {'b', "q", 3}, {'r', "", 0}, {'a', "xy", 0}}, "q", 2, "xy"},
+        {"emptied and written anew", {{'b', "p", 0}, {'a', "abc", 0}, {'r', "", 0}, {'a', "xyz", 0}}, "p", 3, "xyz"},
+        {"no digest wanted", {{'b', "", 0}, {'r', "", 0}, {'a', "abc", 0}}, "", 3, nullptr},
+        {"the file is longer than what was digested", {{'b', "p", 0}, {'a', "abc", 0}}, "p", 4, nullptr},
+        {"bytes written past the digest", {{'b', "p", 0}, {'a', "abc", 0}, {'d', "", 0}, {'a', "def", 0}}, "p", 6, nullptr},
+        {"begun again after a drop", {{'b', "p", 0}, {'a', "abc", 0}, {'d', "", 0}, {'b', "p", 0}, {'a', "xy", 0}}, "p", 2, "xy"},
+    };
+    for (const Row& row : rows) {
+        CRunningDigest digest;
+        for (const Step& step : row.steps) {
+            if (step.op == 'b')
+                digest.Begin(step.text, step.start);
+            else if (step.op == 'a')
+                digest.Add(QByteArray(step.text));
+            else if (step.op == 'r')
+                digest.Restart();
+            else
+                digest.Drop();
+        }
+        QVERIFY2(digest.Result(row.path, row.size) == (row.digestOf ? Md5Hex(row.digestOf) : QString()), row.name);
+    }
+
+    // Far more than the worker's queue holds, in order.
+    CRunningDigest digest;
+    QByteArray all;
+    digest.Begin("p", 0);
+    for (int i = 0; i < 64; ++i) {
+        const QByteArray block(65536 + i, char(i));
+        digest.Add(block);
+        all += block;
+    }
+    QCOMPARE(digest.Result("p", all.size()), Md5Hex(all));
 }
 
 void TestChecksum::expected()
