@@ -14,6 +14,8 @@ namespace XmlModel {
 namespace {
 
 const char kComponent[] = "KvrXmlModel";
+const qint64 kUnixEpochDay = 2440588; // Julian day of 1970-01-01
+const qint64 kSecondsPerDay = 86400;
 const QString kDateTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 
 QString Message(const char* pattern, const QString& className, const QString& tag)
@@ -124,21 +126,67 @@ bool ParseExactDateTime(const QString& text, QDate& date, QTime& time)
     return true;
 }
 
+// Writes value as count decimal digits, with leading zeros.
+void PutDigits(char* out, int count, int value)
+{
+    for (int i = count - 1; i >= 0; --i, value /= 10)
+        out[i] = char('0' + value % 10);
+}
+
 } // namespace
 
-void ConvertText(const QString& text, QDateTime& value)
+const QDateTime& DateTimeValue::get() const
 {
-    // The whole text in the form "yyyy-MM-dd hh:mm:ss", in UTC; anything else (a sign, a missing
-    // digit, a blank too many) reads as a null date-time. Date and time are taken apart, so that a
-    // UTC time that falls into a daylight-saving gap of the local zone is still read.
-    value = QDateTime();
+    if (!m_localMade) {
+        m_local = QDateTime::fromMSecsSinceEpoch(m_utcSeconds * 1000, Qt::LocalTime);
+        m_localMade = true;
+    }
+    return m_local;
+}
+
+void DateTimeValue::set(const QDateTime& local)
+{
+    m_local = local;
+    m_localMade = true;
+    m_fromUtc = false;
+}
+
+void DateTimeValue::fromText(const QString& text)
+{
+    // Date and time are taken apart, so that a UTC time that falls into a daylight-saving gap of
+    // the local zone is still read.
+    set(QDateTime());
     QDate date;
     QTime time;
     if (!ParseExactDateTime(text, date, time) || !date.isValid() || !time.isValid())
         return;
-    const QDateTime utc(date, time, Qt::UTC);
-    if (utc.isValid())
-        value = utc.toLocalTime();
+    m_utcSeconds = (date.toJulianDay() - kUnixEpochDay) * kSecondsPerDay + time.msecsSinceStartOfDay() / 1000;
+    m_fromUtc = true;
+    m_localMade = false;
+}
+
+QString DateTimeValue::toText() const
+{
+    if (!m_fromUtc) {
+        if (!m_local.isValid())
+            return QString();
+        return QLocale::c().toString(m_local.toUTC(), kDateTimeFormat);
+    }
+    // Read from four-digit years, so the text has the same form again.
+    const qint64 day = m_utcSeconds >= 0 ? m_utcSeconds / kSecondsPerDay : -((-m_utcSeconds - 1) / kSecondsPerDay) - 1;
+    const int second = int(m_utcSeconds - day * kSecondsPerDay);
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    QDate::fromJulianDay(day + kUnixEpochDay).getDate(&year, &month, &dayOfMonth);
+    char text[] = "yyyy-MM-dd hh:mm:ss";
+    PutDigits(text, 4, year);
+    PutDigits(text + 5, 2, month);
+    PutDigits(text + 8, 2, dayOfMonth);
+    PutDigits(text + 11, 2, second / 3600);
+    PutDigits(text + 14, 2, second / 60 % 60);
+    PutDigits(text + 17, 2, second % 60);
+    return QString::fromLatin1(text, 19);
 }
 
 QString ValueText(const QString& value)
@@ -159,13 +207,6 @@ QString ValueText(quint32 value)
 QString ValueText(bool value)
 {
     return value ? QStringLiteral("1") : QStringLiteral("0");
-}
-
-QString ValueText(const QDateTime& value)
-{
-    if (!value.isValid())
-        return QString();
-    return QLocale::c().toString(value.toUTC(), kDateTimeFormat);
 }
 
 FieldEntry StringList::Entry(const char* name, Occurs occurs)

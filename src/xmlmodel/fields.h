@@ -103,12 +103,53 @@ void ConvertText(const QString& text, QString& value);
 void ConvertText(const QString& text, qint32& value);
 void ConvertText(const QString& text, quint32& value);
 void ConvertText(const QString& text, bool& value);
-void ConvertText(const QString& text, QDateTime& value);
 QString ValueText(const QString& value);
 QString ValueText(qint32 value);
 QString ValueText(quint32 value);
 QString ValueText(bool value);
-QString ValueText(const QDateTime& value);
+
+// A date-time as a field holds it: read as UTC text "yyyy-MM-dd hh:mm:ss" and given out as local
+// time. The local time is made when first asked for, and a value that was read is written back from
+// the UTC time it was read as: each conversion consults the time-zone data (a file status check).
+class DateTimeValue
+{
+public:
+    DateTimeValue() = default;
+    DateTimeValue(const QDateTime& local) : m_local(local) {}
+    // The local time; null when the text did not have the form.
+    const QDateTime& get() const;
+    void set(const QDateTime& local);
+    // The whole text in the form "yyyy-MM-dd hh:mm:ss", ASCII digits only, in UTC; anything else (a
+    // sign, a missing digit, a blank too many) reads as a null date-time.
+    void fromText(const QString& text);
+    // The UTC time in that form; empty for a null date-time.
+    QString toText() const;
+
+private:
+    mutable QDateTime m_local;
+    qint64 m_utcSeconds = 0;
+    bool m_fromUtc = false;         // m_utcSeconds holds the value
+    mutable bool m_localMade = true; // m_local holds the value
+};
+
+// How a field of type T keeps its value: as it is, or, for a date-time, as a DateTimeValue.
+template <typename T>
+struct Stored {
+    using Type = T;
+    static const T& Get(const T& value) { return value; }
+    static void Set(T& value, const T& given) { value = given; }
+    static void FromText(T& value, const QString& text) { ConvertText(text, value); }
+    static QString ToText(const T& value) { return ValueText(value); }
+};
+
+template <>
+struct Stored<QDateTime> {
+    using Type = DateTimeValue;
+    static const QDateTime& Get(const DateTimeValue& value) { return value.get(); }
+    static void Set(DateTimeValue& value, const QDateTime& given) { value.set(given); }
+    static void FromText(DateTimeValue& value, const QString& text) { value.fromText(text); }
+    static QString ToText(const DateTimeValue& value) { return value.toText(); }
+};
 
 // A scalar field: `rec->F()` reads it, `rec->F.set(value)` writes it. Generate, when given,
 // computes the default (Scalar<QString, &NewUuid>); otherwise a constant or T() is the default.
@@ -122,7 +163,7 @@ public:
         if (Registration::Collects(owner))
             Registration::Add(owner, this, Entry(name, occurs, QVariant(), attribute));
         else if (Generate != nullptr && !t_constructingForRead)
-            m_value = Generate();
+            Stored<T>::Set(m_value, Generate());
     }
     template <class Owner>
     Scalar(Owner* owner, const char* name, Occurs occurs, const T& constant, const char* attribute = nullptr)
@@ -133,8 +174,8 @@ public:
             Registration::Add(owner, this, Entry(name, occurs, QVariant::fromValue(constant), attribute));
     }
 
-    const T& operator()() const { return m_value; }
-    void set(const T& value) { m_value = value; }
+    const T& operator()() const { return Stored<T>::Get(m_value); }
+    void set(const T& value) { Stored<T>::Set(m_value, value); }
 
 private:
     static FieldEntry Entry(const char* name, Occurs occurs, const QVariant& constant, const char* attribute)
@@ -150,19 +191,19 @@ private:
     }
     static void SetDefault(void* field, const FieldEntry& entry)
     {
-        T& value = static_cast<Scalar*>(field)->m_value;
+        auto& value = static_cast<Scalar*>(field)->m_value;
         if (Generate != nullptr)
-            value = Generate();
+            Stored<T>::Set(value, Generate());
         else if (entry.constant.isValid())
-            value = entry.constant.value<T>();
+            Stored<T>::Set(value, entry.constant.value<T>());
         else
-            value = T();
+            Stored<T>::Set(value, T());
     }
-    static void FromText(void* field, const QString& text) { ConvertText(text, static_cast<Scalar*>(field)->m_value); }
-    static QString ToText(const void* field) { return ValueText(static_cast<const Scalar*>(field)->m_value); }
+    static void FromText(void* field, const QString& text) { Stored<T>::FromText(static_cast<Scalar*>(field)->m_value, text); }
+    static QString ToText(const void* field) { return Stored<T>::ToText(static_cast<const Scalar*>(field)->m_value); }
 
     static const ScalarOps s_ops;
-    T m_value = T();
+    typename Stored<T>::Type m_value = typename Stored<T>::Type();
 };
 
 template <typename T, T (*Generate)()>
