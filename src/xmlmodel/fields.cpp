@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QTime>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace XmlModel {
@@ -71,9 +73,56 @@ RecordInfo Build(const char* className, const char* elementName, std::size_t siz
 
 } // namespace Registration
 
+namespace {
+
+// Longer texts seldom recur; looking them up would cost more than it saves.
+const int kMaxSharedCharacters = 32;
+const int kMaxSharedBytes = 128;
+thread_local SharedTexts* t_sharedTexts = nullptr;
+
+} // namespace
+
+SharedTexts::SharedTexts() : m_previous(t_sharedTexts)
+{
+    t_sharedTexts = this;
+}
+
+SharedTexts::~SharedTexts()
+{
+    t_sharedTexts = m_previous;
+}
+
+void SharedTexts::Share(QString& text)
+{
+    if (t_sharedTexts == nullptr || text.size() > kMaxSharedCharacters)
+        return;
+    QSet<QString>& texts = t_sharedTexts->m_texts;
+    const auto found = texts.constFind(text);
+    if (found != texts.constEnd())
+        text = *found;
+    else
+        texts.insert(text);
+}
+
+void SharedTexts::Share(QByteArray& bytes)
+{
+    if (t_sharedTexts == nullptr || bytes.size() > kMaxSharedBytes)
+        return;
+    QSet<QByteArray>& all = t_sharedTexts->m_bytes;
+    const auto found = all.constFind(bytes);
+    if (found != all.constEnd())
+        bytes = *found;
+    else
+        all.insert(bytes);
+}
+
 void ConvertText(const QString& text, QString& value)
 {
+    // The parser leaves room behind many texts; a value kept for long gives it back.
     value = text;
+    if (value.capacity() > value.size())
+        value.squeeze();
+    SharedTexts::Share(value);
 }
 
 void ConvertText(const QString& text, qint32& value)
@@ -207,6 +256,78 @@ QString ValueText(quint32 value)
 QString ValueText(bool value)
 {
     return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+namespace {
+
+bool FitsOneByte(const QString& text)
+{
+    const QChar* const end = text.constEnd();
+    return std::all_of(text.constBegin(), end, [](QChar c) { return c.unicode() < 0x100; });
+}
+
+void AppendLength(QByteArray& packed, int length)
+{
+    const quint32 value = quint32(length);
+    packed.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+} // namespace
+
+QStringList StringList::operator()() const
+{
+    QStringList list;
+    forEach([&list](const QString& text) { list.append(text); });
+    return list;
+}
+
+bool StringList::contains(const QString& text) const
+{
+    bool found = false;
+    forEachStored([&](const char* stored, int length, bool wide) {
+        if (!found && length == text.size())
+            found = wide ? std::memcmp(stored, text.constData(), size_t(length) * 2) == 0
+                         : text == QLatin1String(stored, length);
+    });
+    return found;
+}
+
+void StringList::set(const QStringList& list)
+{
+    m_packed.clear();
+    for (const QString& text : list)
+        append(text);
+    m_packed.squeeze();
+}
+
+void StringList::settle()
+{
+    m_packed.squeeze();
+    SharedTexts::Share(m_packed);
+}
+
+void StringList::append(const QString& text)
+{
+    const bool fits = FitsOneByte(text);
+    if (m_packed.isEmpty()) {
+        m_packed.append(char(fits ? 0 : 1));
+    } else if (m_packed.at(0) == 0 && !fits) {
+        // The first character that needs two bytes: the list is kept with two from now on.
+        const QStringList entries = (*this)();
+        m_packed = QByteArray(1, char(1));
+        for (const QString& entry : entries)
+            append(entry);
+    }
+    AppendLength(m_packed, text.size());
+    if (m_packed.at(0) != 0) {
+        m_packed.append(reinterpret_cast<const char*>(text.constData()), text.size() * 2);
+        return;
+    }
+    const int at = m_packed.size();
+    m_packed.resize(at + text.size());
+    char* out = m_packed.data() + at;
+    for (const QChar c : text)
+        *out++ = char(c.unicode());
 }
 
 FieldEntry StringList::Entry(const char* name, Occurs occurs)

@@ -3,14 +3,17 @@
 // declarations into the class's field table, which the generic reader and writer work from.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 class CBaseNode;
@@ -97,6 +100,27 @@ void Add(const CBaseNode* owner, const void* field, FieldEntry entry);
 RecordInfo Build(const char* className, const char* elementName, std::size_t size,
                  CBaseNode* (*construct)(void* storage));
 } // namespace Registration
+
+// Short texts read from one document share one copy: the values that recur from record to record
+// (a locale, an operating system, the ancestry of the updates of one version). Installed for the
+// walk of one parsed document; without one, nothing is shared.
+class SharedTexts
+{
+public:
+    SharedTexts();
+    ~SharedTexts();
+    SharedTexts(const SharedTexts&) = delete;
+    SharedTexts& operator=(const SharedTexts&) = delete;
+
+    // Replaces text by an equal one met before in the same document.
+    static void Share(QString& text);
+    static void Share(QByteArray& bytes);
+
+private:
+    QSet<QString> m_texts;
+    QSet<QByteArray> m_bytes;
+    SharedTexts* m_previous;
+};
 
 // Text conversions of the scalar types (integers that do not convert read as 0).
 void ConvertText(const QString& text, QString& value);
@@ -210,6 +234,9 @@ template <typename T, T (*Generate)()>
 const ScalarOps Scalar<T, Generate>::s_ops = {&Scalar::SetDefault, &Scalar::FromText, &Scalar::ToText};
 
 // A list of texts, one element per entry: `rec->L()`, `rec->L.set(list)`, `rec->L.append(text)`.
+// The entries are kept one after another in one block, each as its length and its characters:
+// one byte a character while every character of the list is below U+0100 (the usual case), else
+// two. A description holds thousands of such lists; as QStringLists they took half of its memory.
 class StringList
 {
 public:
@@ -220,15 +247,59 @@ public:
             Registration::Add(owner, this, Entry(name, occurs));
     }
 
-    const QStringList& operator()() const { return m_list; }
-    void set(const QStringList& list) { m_list = list; }
-    void append(const QString& text) { m_list.append(text); }
+    QStringList operator()() const;
+    // Whether an entry equals text, without making the list.
+    bool contains(const QString& text) const;
+    void set(const QStringList& list);
+    void append(const QString& text);
 
 private:
     friend class ::CRecordNode;
     static FieldEntry Entry(const char* name, Occurs occurs);
-    QStringList m_list;
+    // Calls f with each entry, in order.
+    template <typename F>
+    void forEach(F f) const;
+    // Calls f with each entry as stored: its characters, their count, and whether they take two bytes.
+    template <typename F>
+    void forEachStored(F f) const;
+    void clear() { m_packed.clear(); }
+    // Gives back the room that appending left, and shares a short list met before.
+    void settle();
+
+    // Empty, or a kind byte (one or two bytes a character) and the entries.
+    QByteArray m_packed;
 };
+
+template <typename F>
+void StringList::forEachStored(F f) const
+{
+    if (m_packed.isEmpty())
+        return;
+    const char* p = m_packed.constData();
+    const char* const end = p + m_packed.size();
+    const bool wide = *p++ != 0;
+    while (p != end) {
+        quint32 length = 0;
+        std::memcpy(&length, p, sizeof length);
+        p += sizeof length;
+        f(p, int(length), wide);
+        p += wide ? length * 2 : length;
+    }
+}
+
+template <typename F>
+void StringList::forEach(F f) const
+{
+    forEachStored([&f](const char* stored, int length, bool wide) {
+        if (!wide) {
+            f(QString::fromLatin1(stored, length));
+            return;
+        }
+        QString text(length, Qt::Uninitialized);
+        std::memcpy(static_cast<void*>(text.data()), stored, size_t(length) * 2);
+        f(text);
+    });
+}
 
 // Owned child records of any class; copying copies the children deeply.
 class NodeList
