@@ -7,7 +7,6 @@
 #include <QLocale>
 #include <QTime>
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -260,12 +259,6 @@ QString ValueText(bool value)
 
 namespace {
 
-bool FitsOneByte(const QString& text)
-{
-    const QChar* const end = text.constEnd();
-    return std::all_of(text.constBegin(), end, [](QChar c) { return c.unicode() < 0x100; });
-}
-
 void AppendLength(QByteArray& packed, int length)
 {
     const quint32 value = quint32(length);
@@ -308,26 +301,34 @@ void StringList::settle()
 
 void StringList::append(const QString& text)
 {
-    const bool fits = FitsOneByte(text);
-    if (m_packed.isEmpty()) {
-        m_packed.append(char(fits ? 0 : 1));
-    } else if (m_packed.at(0) == 0 && !fits) {
+    if (m_packed.isEmpty())
+        m_packed.append(char(0));
+    const int size = text.size();
+    if (m_packed.at(0) == 0) {
+        // Copied a byte a character, and taken back when one of them needs two.
+        const int at = m_packed.size();
+        m_packed.resize(at + int(sizeof(quint32)) + size);
+        char* out = m_packed.data() + at;
+        const quint32 length = quint32(size);
+        std::memcpy(out, &length, sizeof length);
+        out += sizeof length;
+        const ushort* in = text.utf16();
+        ushort high = 0;
+        for (int i = 0; i < size; ++i) {
+            high |= in[i];
+            out[i] = char(in[i]);
+        }
+        if (high < 0x100)
+            return;
+        m_packed.truncate(at);
         // The first character that needs two bytes: the list is kept with two from now on.
         const QStringList entries = (*this)();
         m_packed = QByteArray(1, char(1));
         for (const QString& entry : entries)
             append(entry);
     }
-    AppendLength(m_packed, text.size());
-    if (m_packed.at(0) != 0) {
-        m_packed.append(reinterpret_cast<const char*>(text.constData()), text.size() * 2);
-        return;
-    }
-    const int at = m_packed.size();
-    m_packed.resize(at + text.size());
-    char* out = m_packed.data() + at;
-    for (const QChar c : text)
-        *out++ = char(c.unicode());
+    AppendLength(m_packed, size);
+    m_packed.append(reinterpret_cast<const char*>(text.constData()), size * 2);
 }
 
 FieldEntry StringList::Entry(const char* name, Occurs occurs)
