@@ -91,28 +91,31 @@ SharedTexts::~SharedTexts()
     t_sharedTexts = m_previous;
 }
 
+namespace {
+
+// Replaces value by an equal one of the set, or adds it there.
+template <typename T>
+void ShareIn(QSet<T>& all, T& value)
+{
+    const auto found = all.constFind(value);
+    if (found != all.constEnd())
+        value = *found;
+    else
+        all.insert(value);
+}
+
+} // namespace
+
 void SharedTexts::Share(QString& text)
 {
-    if (t_sharedTexts == nullptr || text.size() > kMaxSharedCharacters)
-        return;
-    QSet<QString>& texts = t_sharedTexts->m_texts;
-    const auto found = texts.constFind(text);
-    if (found != texts.constEnd())
-        text = *found;
-    else
-        texts.insert(text);
+    if (t_sharedTexts != nullptr && text.size() <= kMaxSharedCharacters)
+        ShareIn(t_sharedTexts->m_texts, text);
 }
 
 void SharedTexts::Share(QByteArray& bytes)
 {
-    if (t_sharedTexts == nullptr || bytes.size() > kMaxSharedBytes)
-        return;
-    QSet<QByteArray>& all = t_sharedTexts->m_bytes;
-    const auto found = all.constFind(bytes);
-    if (found != all.constEnd())
-        bytes = *found;
-    else
-        all.insert(bytes);
+    if (t_sharedTexts != nullptr && bytes.size() <= kMaxSharedBytes)
+        ShareIn(t_sharedTexts->m_bytes, bytes);
 }
 
 void ConvertText(const QString& text, QString& value)
