@@ -19,7 +19,7 @@ valgrind --tool=callgrind --callgrind-out-file="$out" "$build/bench/bench_xml" "
 callgrind_annotate --inclusive=yes "$out" 2>/dev/null | awk '
     /Step[A-Za-z]*(<true>)?\(/ && !/<false>/ { match($0, /Step[A-Za-z]*/); step = substr($0, RSTART, RLENGTH); gsub(",", "", $1); ir[step] = $1 }
     END {
-        for (s in ir) printf "%s: %d instructions\n", s, ir[s]
+        for (s in ir) printf "%s: %s instructions\n", s, ir[s]
         printf "load / DOM parse: %.2f; write text / DOM serialisation: %.2f (instructions)\n",
                ir["StepLoad"] / ir["StepDomParse"], ir["StepWriteText"] / ir["StepDomSerialise"]
     }'
