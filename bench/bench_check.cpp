@@ -46,11 +46,12 @@ QByteArray Updates(const char* prefix, int count, int status)
 
 struct Sample {
     double seconds;
+    double cpuSeconds; // user and system: depends less on the other load of the machine
     long peakKiB;
     int status;
 };
 
-// Runs the command with stdout to /dev/null and returns its wall time and peak memory.
+// Runs the command with stdout to /dev/null and returns its wall and processor time and peak memory.
 Sample Measure(const std::vector<QByteArray>& command, const QByteArray& configDir)
 {
     std::fflush(stdout); // the child must not repeat what is still buffered
@@ -72,7 +73,9 @@ Sample Measure(const std::vector<QByteArray>& command, const QByteArray& configD
     rusage usage{};
     wait4(child, &status, 0, &usage);
     clock_gettime(CLOCK_MONOTONIC, &end);
-    return {double(end.tv_sec - start.tv_sec) + double(end.tv_nsec - start.tv_nsec) / 1e9, usage.ru_maxrss,
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return {double(end.tv_sec - start.tv_sec) + double(end.tv_nsec - start.tv_nsec) / 1e9,
+            seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss,
             WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
@@ -144,23 +147,25 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
 
     std::printf("check of %d new updates against %d installed records, median of %d runs\n", count, count, runs);
-    std::printf("%-10s %10s %12s %7s\n", "command", "seconds", "peak KiB", "status");
+    std::printf("%-10s %10s %12s %12s %7s\n", "command", "seconds", "cpu seconds", "peak KiB", "status");
     const std::vector<Named> results = RunAt(program, floor, dir, count, runs, true);
     for (const Named& result : results)
-        std::printf("%-10s %10.3f %12ld %7d\n", result.name, result.sample.seconds, result.sample.peakKiB,
-                    result.sample.status);
+        std::printf("%-10s %10.3f %12.3f %12ld %7d\n", result.name, result.sample.seconds, result.sample.cpuSeconds,
+                    result.sample.peakKiB, result.sample.status);
     if (results.empty() || results[0].sample.status != 0)
         return 1;
     for (std::size_t i = 1; i < results.size(); ++i) {
         if (results[i].sample.status == 0)
-            std::printf("check / %s: %.2f times the time, %.2f times the peak memory\n", results[i].name,
-                        results[0].sample.seconds / results[i].sample.seconds,
+            std::printf("check / %s: %.2f times the time (%.2f the processor time), %.2f times the peak memory\n",
+                        results[i].name, results[0].sample.seconds / results[i].sample.seconds,
+                        results[0].sample.cpuSeconds / results[i].sample.cpuSeconds,
                         double(results[0].sample.peakKiB) / double(results[i].sample.peakKiB));
     }
     const std::vector<Named> larger = RunAt(program, floor, dir, 4 * count, runs, false);
     if (larger.empty() || larger[0].sample.status != 0)
         return 1;
-    std::printf("check of %d against %d: %.3f s, %.2f times the time of %d\n", 4 * count, 4 * count,
-                larger[0].sample.seconds, larger[0].sample.seconds / results[0].sample.seconds, count);
+    std::printf("check of %d against %d: %.3f s, %.2f times the time of %d (%.2f the processor time)\n", 4 * count,
+                4 * count, larger[0].sample.seconds, larger[0].sample.seconds / results[0].sample.seconds, count,
+                larger[0].sample.cpuSeconds / results[0].sample.cpuSeconds);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstdlib>
 #include <malloc.h>
 #include <sys/resource.h>
 
@@ -84,24 +85,113 @@ QByteArray Description(int updates)
     return text.toUtf8();
 }
 
-// Qt's DOM alone on the file: the parse and the serialisation with the program's codec, in ms.
-bool DomAlone(const QString& input, qint64& parseMs, qint64& saveMs, qint64& characters)
+// Processor time (user and system) and minor page faults of the process so far. Processor time
+// depends less on the other load of the machine than elapsed time; a page fault is memory the
+// process touches for the first time, which on some virtual machines costs tens of microseconds.
+struct Usage {
+    qint64 cpuUs = 0;
+    long faults = 0;
+};
+
+Usage UsageNow()
 {
-    QElapsedTimer timer;
-    timer.start();
-    QDomDocument document;
-    QFile domInput(input);
-    if (!domInput.open(QIODevice::ReadOnly | QIODevice::Text) || !document.setContent(&domInput, false))
-        return false;
-    parseMs = timer.restart();
-    QString domText;
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return {};
+    const auto us = [](const timeval& t) { return qint64(t.tv_sec) * 1000000 + t.tv_usec; };
+    return {us(usage.ru_utime) + us(usage.ru_stime), usage.ru_minflt};
+}
+
+// glibc merges small freed blocks only at the next large request, which then pays for all of them
+// (after a document of Qt's DOM, about 100 ms). Each step starts with that done, so that it does
+// not pay for the memory the step before it gave back.
+void SettleHeap()
+{
+    std::free(std::malloc(64 * 1024));
+}
+
+// Elapsed and processor time and page faults of one step, which starts with a settled heap.
+struct Cost {
+    qint64 ms = 0;
+    qint64 cpuMs = 0;
+    long faults = 0;
+};
+
+class Meter
+{
+public:
+    Meter()
     {
-        QTextStream stream(&domText);
-        stream.setCodec(OurTextCodec::instance());
-        document.save(stream, 3, QDomNode::EncodingFromTextStream);
+        SettleHeap();
+        m_start = UsageNow();
+        m_timer.start();
     }
-    saveMs = timer.restart();
-    characters = domText.size();
+    Cost cost() const
+    {
+        const Usage now = UsageNow();
+        return {m_timer.elapsed(), (now.cpuUs - m_start.cpuUs) / 1000, now.faults - m_start.faults};
+    }
+
+private:
+    QElapsedTimer m_timer;
+    Usage m_start;
+};
+
+// The steps, each a function of its own, so that `callgrind_annotate --inclusive=yes` shows the
+// instructions of each (bench/run-xml.sh N folder callgrind); the uncounted first pass of the DOM
+// alone runs the instances <false>, which count themselves so that the compiler does not fold
+// the two instances into one.
+volatile int g_uncountedSteps = 0;
+
+template <bool Counted>
+Q_NEVER_INLINE bool StepDomParse(const QString& input, QDomDocument& document)
+{
+    if (!Counted)
+        g_uncountedSteps = g_uncountedSteps + 1;
+    QFile domInput(input);
+    return domInput.open(QIODevice::ReadOnly | QIODevice::Text) && document.setContent(&domInput, false);
+}
+
+template <bool Counted>
+Q_NEVER_INLINE qint64 StepDomSerialise(const QDomDocument& document)
+{
+    if (!Counted)
+        g_uncountedSteps = g_uncountedSteps + 1;
+    QString domText;
+    QTextStream stream(&domText);
+    stream.setCodec(OurTextCodec::instance());
+    document.save(stream, 3, QDomNode::EncodingFromTextStream);
+    stream.flush();
+    return domText.size();
+}
+
+Q_NEVER_INLINE int StepLoad(CUpdates& description, const QString& input)
+{
+    return description.loadFromFile(input);
+}
+
+Q_NEVER_INLINE qint64 StepWriteText(const CUpdates& description)
+{
+    return description.toXmlString(true, true).size();
+}
+
+Q_NEVER_INLINE int StepSave(CUpdates& description, const QString& output)
+{
+    return description.saveToFile(output);
+}
+
+// Qt's DOM alone on the file: the parse and the serialisation with the program's codec.
+template <bool Counted>
+bool DomAlone(const QString& input, Cost& parse, Cost& save, qint64& characters)
+{
+    QDomDocument document;
+    Meter meter;
+    if (!StepDomParse<Counted>(input, document))
+        return false;
+    parse = meter.cost();
+    Meter saveMeter;
+    characters = StepDomSerialise<Counted>(document);
+    save = saveMeter.cost();
     return true;
 }
 
@@ -126,19 +216,19 @@ int main(int argc, char* argv[])
                 (long long)timer.restart());
     // Both sides are compared with a heap in use: a first pass of the DOM alone pays for the fresh
     // memory of the process, and is not counted.
-    qint64 domParseMs = 0;
-    qint64 domSaveMs = 0;
+    Cost domParse;
+    Cost domSave;
     qint64 domCharacters = 0;
-    if (!DomAlone(input, domParseMs, domSaveMs, domCharacters))
+    if (!DomAlone<false>(input, domParse, domSave, domCharacters))
         return 1;
     const long before = PeakMemoryKiB();
     const long long heapBefore = HeapInUse();
 
     CUpdates* loadedRecords = new CUpdates;
     CUpdates& description = *loadedRecords;
-    timer.restart();
-    const int loaded = description.loadFromFile(input);
-    const qint64 loadMs = timer.restart();
+    Meter loadMeter;
+    const int loaded = StepLoad(description, input);
+    const Cost load = loadMeter.cost();
     if (loaded != 0) {
         std::printf("load failed: %s\n", description.getErrorMessage().toUtf8().constData());
         return 1;
@@ -150,33 +240,46 @@ int main(int argc, char* argv[])
     const long afterLoad = PeakMemoryKiB();
     const long long recordHeap = HeapInUse() - heapBefore;
 
-    timer.restart();
-    const qint64 written = description.toXmlString(true, true).size();
-    const qint64 textMs = timer.restart();
-    const int saved = description.saveToFile(output);
-    const qint64 saveMs = timer.restart();
+    Meter textMeter;
+    const qint64 written = StepWriteText(description);
+    const Cost writeText = textMeter.cost();
+    Meter saveMeter;
+    const int saved = StepSave(description, output);
+    const Cost save = saveMeter.cost();
     if (saved != 0)
         return 1;
     const long afterSave = PeakMemoryKiB();
 
+    Meter copyMeter;
     CUpdates* copy = new CUpdates(description);
-    const qint64 copyMs = timer.restart();
+    const Cost copied = copyMeter.cost();
     delete copy;
     const int warnings = description.getWarnings().size();
     delete loadedRecords;
 
     // Qt's DOM alone on the same file, counted this time.
-    if (!DomAlone(input, domParseMs, domSaveMs, domCharacters))
+    if (!DomAlone<true>(input, domParse, domSave, domCharacters))
         return 1;
 
-    std::printf("load: %lld ms (%d updates, %d warnings)\n", (long long)loadMs, count, warnings);
-    std::printf("write text: %lld ms (%lld characters)\n", (long long)textMs, (long long)written);
-    std::printf("save: %lld ms (%lld bytes, with writing the text)\n", (long long)saveMs, (long long)QFile(output).size());
-    std::printf("copy: %lld ms\n", (long long)copyMs);
-    std::printf("DOM parse alone: %lld ms, DOM serialisation alone: %lld ms (%lld characters)\n", (long long)domParseMs,
-                (long long)domSaveMs, (long long)domCharacters);
-    std::printf("load / DOM parse: %.2f; write text / DOM serialisation: %.2f\n", double(loadMs) / double(qMax<qint64>(domParseMs, 1)),
-                double(textMs) / double(qMax<qint64>(domSaveMs, 1)));
+    const auto print = [](const char* step, const Cost& cost) {
+        std::printf("%s: %lld ms, %lld ms processor time, %ld page faults", step, (long long)cost.ms,
+                    (long long)cost.cpuMs, cost.faults);
+    };
+    print("load", load);
+    std::printf(" (%d updates, %d warnings)\n", count, warnings);
+    print("write text", writeText);
+    std::printf(" (%lld characters)\n", (long long)written);
+    print("save", save);
+    std::printf(" (%lld bytes, with writing the text)\n", (long long)QFile(output).size());
+    print("copy", copied);
+    print("\nDOM parse alone", domParse);
+    print("\nDOM serialisation alone", domSave);
+    std::printf(" (%lld characters)\n", (long long)domCharacters);
+    const auto ratio = [](qint64 a, qint64 b) { return double(a) / double(qMax<qint64>(b, 1)); };
+    std::printf("load / DOM parse: %.2f (processor time %.2f); write text / DOM serialisation: %.2f (processor time "
+                "%.2f)\n",
+                ratio(load.ms, domParse.ms), ratio(load.cpuMs, domParse.cpuMs), ratio(writeText.ms, domSave.ms),
+                ratio(writeText.cpuMs, domSave.cpuMs));
     std::printf("heap held by the loaded records: %lld KiB (%lld bytes per update)\n", recordHeap / 1024,
                 count > 0 ? recordHeap / count : 0);
     std::printf("peak memory (ru_maxrss): %ld KiB before load, %ld KiB after load, %ld KiB after save\n", before,

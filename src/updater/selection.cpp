@@ -131,7 +131,7 @@ bool CUpdater::IsOwnProduct(const QString& productName) const
 
 bool CUpdater::IsDescendantOf(const CUpdate* update, const QString& uuid)
 {
-    return !update->Ancestry.isEmpty() && update->Ancestry.first()->Ancestor().contains(uuid);
+    return !update->Ancestry.isEmpty() && update->Ancestry.first()->Ancestor.contains(uuid);
 }
 
 const QSet<QString>& CUpdater::ConfigUuids() const

@@ -5,6 +5,7 @@
 #include "platform/hostutils.h"
 #include "platform/lasterror.h"
 #include "platform/log.h"
+#include "xmlmodel/fields.h"
 #include "xmlmodel/xmlinput.h"
 
 #include <QBuffer>
@@ -219,6 +220,7 @@ int CBaseNode::parse(QByteArray* bytes, const QString& text, const QString& extT
     }
     if (!parsed)
         return parseFailed(message, line, column, errorText, errorLine, errorColumn);
+    const XmlModel::SharedTexts shared;
     return readDocument(document, extTagName, unite);
 }
 

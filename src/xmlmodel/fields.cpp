@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QTime>
 
+#include <cstring>
 #include <new>
 
 namespace XmlModel {
@@ -14,6 +15,8 @@ namespace XmlModel {
 namespace {
 
 const char kComponent[] = "KvrXmlModel";
+const qint64 kUnixEpochDay = 2440588; // Julian day of 1970-01-01
+const qint64 kSecondsPerDay = 86400;
 const QString kDateTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 
 QString Message(const char* pattern, const QString& className, const QString& tag)
@@ -69,9 +72,59 @@ RecordInfo Build(const char* className, const char* elementName, std::size_t siz
 
 } // namespace Registration
 
+namespace {
+
+// Longer texts seldom recur; looking them up would cost more than it saves.
+const int kMaxSharedCharacters = 32;
+const int kMaxSharedBytes = 128;
+thread_local SharedTexts* t_sharedTexts = nullptr;
+
+} // namespace
+
+SharedTexts::SharedTexts() : m_previous(t_sharedTexts)
+{
+    t_sharedTexts = this;
+}
+
+SharedTexts::~SharedTexts()
+{
+    t_sharedTexts = m_previous;
+}
+
+namespace {
+
+// Replaces value by an equal one of the set, or adds it there.
+template <typename T>
+void ShareIn(QSet<T>& all, T& value)
+{
+    const auto found = all.constFind(value);
+    if (found != all.constEnd())
+        value = *found;
+    else
+        all.insert(value);
+}
+
+} // namespace
+
+void SharedTexts::Share(QString& text)
+{
+    if (t_sharedTexts != nullptr && text.size() <= kMaxSharedCharacters)
+        ShareIn(t_sharedTexts->m_texts, text);
+}
+
+void SharedTexts::Share(QByteArray& bytes)
+{
+    if (t_sharedTexts != nullptr && bytes.size() <= kMaxSharedBytes)
+        ShareIn(t_sharedTexts->m_bytes, bytes);
+}
+
 void ConvertText(const QString& text, QString& value)
 {
+    // The parser leaves room behind many texts; a value kept for long gives it back.
     value = text;
+    if (value.capacity() > value.size())
+        value.squeeze();
+    SharedTexts::Share(value);
 }
 
 void ConvertText(const QString& text, qint32& value)
@@ -124,21 +177,67 @@ bool ParseExactDateTime(const QString& text, QDate& date, QTime& time)
     return true;
 }
 
+// Writes value as count decimal digits, with leading zeros.
+void PutDigits(char* out, int count, int value)
+{
+    for (int i = count - 1; i >= 0; --i, value /= 10)
+        out[i] = char('0' + value % 10);
+}
+
 } // namespace
 
-void ConvertText(const QString& text, QDateTime& value)
+const QDateTime& DateTimeValue::get() const
 {
-    // The whole text in the form "yyyy-MM-dd hh:mm:ss", in UTC; anything else (a sign, a missing
-    // digit, a blank too many) reads as a null date-time. Date and time are taken apart, so that a
-    // UTC time that falls into a daylight-saving gap of the local zone is still read.
-    value = QDateTime();
+    if (!m_localMade) {
+        m_local = QDateTime::fromMSecsSinceEpoch(m_utcSeconds * 1000, Qt::LocalTime);
+        m_localMade = true;
+    }
+    return m_local;
+}
+
+void DateTimeValue::set(const QDateTime& local)
+{
+    m_local = local;
+    m_localMade = true;
+    m_fromUtc = false;
+}
+
+void DateTimeValue::fromText(const QString& text)
+{
+    // Date and time are taken apart, so that a UTC time that falls into a daylight-saving gap of
+    // the local zone is still read.
+    set(QDateTime());
     QDate date;
     QTime time;
     if (!ParseExactDateTime(text, date, time) || !date.isValid() || !time.isValid())
         return;
-    const QDateTime utc(date, time, Qt::UTC);
-    if (utc.isValid())
-        value = utc.toLocalTime();
+    m_utcSeconds = (date.toJulianDay() - kUnixEpochDay) * kSecondsPerDay + time.msecsSinceStartOfDay() / 1000;
+    m_fromUtc = true;
+    m_localMade = false;
+}
+
+QString DateTimeValue::toText() const
+{
+    if (!m_fromUtc) {
+        if (!m_local.isValid())
+            return QString();
+        return QLocale::c().toString(m_local.toUTC(), kDateTimeFormat);
+    }
+    // Read from four-digit years, so the text has the same form again.
+    const qint64 day = m_utcSeconds >= 0 ? m_utcSeconds / kSecondsPerDay : -((-m_utcSeconds - 1) / kSecondsPerDay) - 1;
+    const int second = int(m_utcSeconds - day * kSecondsPerDay);
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    QDate::fromJulianDay(day + kUnixEpochDay).getDate(&year, &month, &dayOfMonth);
+    char text[] = "yyyy-MM-dd hh:mm:ss";
+    PutDigits(text, 4, year);
+    PutDigits(text + 5, 2, month);
+    PutDigits(text + 8, 2, dayOfMonth);
+    PutDigits(text + 11, 2, second / 3600);
+    PutDigits(text + 14, 2, second / 60 % 60);
+    PutDigits(text + 17, 2, second % 60);
+    return QString::fromLatin1(text, 19);
 }
 
 QString ValueText(const QString& value)
@@ -161,11 +260,78 @@ QString ValueText(bool value)
     return value ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-QString ValueText(const QDateTime& value)
+namespace {
+
+void AppendLength(QByteArray& packed, int length)
 {
-    if (!value.isValid())
-        return QString();
-    return QLocale::c().toString(value.toUTC(), kDateTimeFormat);
+    const quint32 value = quint32(length);
+    packed.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+} // namespace
+
+QStringList StringList::operator()() const
+{
+    QStringList list;
+    forEach([&list](const QString& text) { list.append(text); });
+    return list;
+}
+
+bool StringList::contains(const QString& text) const
+{
+    bool found = false;
+    forEachStored([&](const char* stored, int length, bool wide) {
+        if (!found && length == text.size())
+            found = wide ? std::memcmp(stored, text.constData(), size_t(length) * 2) == 0
+                         : text == QLatin1String(stored, length);
+    });
+    return found;
+}
+
+void StringList::set(const QStringList& list)
+{
+    m_packed.clear();
+    for (const QString& text : list)
+        append(text);
+    m_packed.squeeze();
+}
+
+void StringList::settle()
+{
+    m_packed.squeeze();
+    SharedTexts::Share(m_packed);
+}
+
+void StringList::append(const QString& text)
+{
+    if (m_packed.isEmpty())
+        m_packed.append(char(0));
+    const int size = text.size();
+    if (m_packed.at(0) == 0) {
+        // Copied a byte a character, and taken back when one of them needs two.
+        const int at = m_packed.size();
+        m_packed.resize(at + int(sizeof(quint32)) + size);
+        char* out = m_packed.data() + at;
+        const quint32 length = quint32(size);
+        std::memcpy(out, &length, sizeof length);
+        out += sizeof length;
+        const ushort* in = text.utf16();
+        ushort high = 0;
+        for (int i = 0; i < size; ++i) {
+            high |= in[i];
+            out[i] = char(in[i]);
+        }
+        if (high < 0x100)
+            return;
+        m_packed.truncate(at);
+        // The first character that needs two bytes: the list is kept with two from now on.
+        const QStringList entries = (*this)();
+        m_packed = QByteArray(1, char(1));
+        for (const QString& entry : entries)
+            append(entry);
+    }
+    AppendLength(m_packed, size);
+    m_packed.append(reinterpret_cast<const char*>(text.constData()), size * 2);
 }
 
 FieldEntry StringList::Entry(const char* name, Occurs occurs)

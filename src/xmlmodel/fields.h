@@ -3,14 +3,17 @@
 // declarations into the class's field table, which the generic reader and writer work from.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 class CBaseNode;
@@ -98,17 +101,79 @@ RecordInfo Build(const char* className, const char* elementName, std::size_t siz
                  CBaseNode* (*construct)(void* storage));
 } // namespace Registration
 
+// Short texts read from one document share one copy: the values that recur from record to record
+// (a locale, an operating system, the ancestry of the updates of one version). Installed for the
+// walk of one parsed document; without one, nothing is shared.
+class SharedTexts
+{
+public:
+    SharedTexts();
+    ~SharedTexts();
+    SharedTexts(const SharedTexts&) = delete;
+    SharedTexts& operator=(const SharedTexts&) = delete;
+
+    // Replaces text by an equal one met before in the same document.
+    static void Share(QString& text);
+    static void Share(QByteArray& bytes);
+
+private:
+    QSet<QString> m_texts;
+    QSet<QByteArray> m_bytes;
+    SharedTexts* m_previous;
+};
+
 // Text conversions of the scalar types (integers that do not convert read as 0).
 void ConvertText(const QString& text, QString& value);
 void ConvertText(const QString& text, qint32& value);
 void ConvertText(const QString& text, quint32& value);
 void ConvertText(const QString& text, bool& value);
-void ConvertText(const QString& text, QDateTime& value);
 QString ValueText(const QString& value);
 QString ValueText(qint32 value);
 QString ValueText(quint32 value);
 QString ValueText(bool value);
-QString ValueText(const QDateTime& value);
+
+// A date-time as a field holds it: read as UTC text "yyyy-MM-dd hh:mm:ss" and given out as local
+// time. The local time is made when first asked for, and a value that was read is written back from
+// the UTC time it was read as: each conversion consults the time-zone data (a file status check).
+class DateTimeValue
+{
+public:
+    DateTimeValue() = default;
+    DateTimeValue(const QDateTime& local) : m_local(local) {}
+    // The local time; null when the text did not have the form.
+    const QDateTime& get() const;
+    void set(const QDateTime& local);
+    // The whole text in the form "yyyy-MM-dd hh:mm:ss", ASCII digits only, in UTC; anything else (a
+    // sign, a missing digit, a blank too many) reads as a null date-time.
+    void fromText(const QString& text);
+    // The UTC time in that form; empty for a null date-time.
+    QString toText() const;
+
+private:
+    mutable QDateTime m_local;
+    qint64 m_utcSeconds = 0;
+    bool m_fromUtc = false;         // m_utcSeconds holds the value
+    mutable bool m_localMade = true; // m_local holds the value
+};
+
+// How a field of type T keeps its value: as it is, or, for a date-time, as a DateTimeValue.
+template <typename T>
+struct Stored {
+    using Type = T;
+    static const T& Get(const T& value) { return value; }
+    static void Set(T& value, const T& given) { value = given; }
+    static void FromText(T& value, const QString& text) { ConvertText(text, value); }
+    static QString ToText(const T& value) { return ValueText(value); }
+};
+
+template <>
+struct Stored<QDateTime> {
+    using Type = DateTimeValue;
+    static const QDateTime& Get(const DateTimeValue& value) { return value.get(); }
+    static void Set(DateTimeValue& value, const QDateTime& given) { value.set(given); }
+    static void FromText(DateTimeValue& value, const QString& text) { value.fromText(text); }
+    static QString ToText(const DateTimeValue& value) { return value.toText(); }
+};
 
 // A scalar field: `rec->F()` reads it, `rec->F.set(value)` writes it. Generate, when given,
 // computes the default (Scalar<QString, &NewUuid>); otherwise a constant or T() is the default.
@@ -122,7 +187,7 @@ public:
         if (Registration::Collects(owner))
             Registration::Add(owner, this, Entry(name, occurs, QVariant(), attribute));
         else if (Generate != nullptr && !t_constructingForRead)
-            m_value = Generate();
+            Stored<T>::Set(m_value, Generate());
     }
     template <class Owner>
     Scalar(Owner* owner, const char* name, Occurs occurs, const T& constant, const char* attribute = nullptr)
@@ -133,8 +198,8 @@ public:
             Registration::Add(owner, this, Entry(name, occurs, QVariant::fromValue(constant), attribute));
     }
 
-    const T& operator()() const { return m_value; }
-    void set(const T& value) { m_value = value; }
+    const T& operator()() const { return Stored<T>::Get(m_value); }
+    void set(const T& value) { Stored<T>::Set(m_value, value); }
 
 private:
     static FieldEntry Entry(const char* name, Occurs occurs, const QVariant& constant, const char* attribute)
@@ -150,25 +215,28 @@ private:
     }
     static void SetDefault(void* field, const FieldEntry& entry)
     {
-        T& value = static_cast<Scalar*>(field)->m_value;
+        auto& value = static_cast<Scalar*>(field)->m_value;
         if (Generate != nullptr)
-            value = Generate();
+            Stored<T>::Set(value, Generate());
         else if (entry.constant.isValid())
-            value = entry.constant.value<T>();
+            Stored<T>::Set(value, entry.constant.value<T>());
         else
-            value = T();
+            Stored<T>::Set(value, T());
     }
-    static void FromText(void* field, const QString& text) { ConvertText(text, static_cast<Scalar*>(field)->m_value); }
-    static QString ToText(const void* field) { return ValueText(static_cast<const Scalar*>(field)->m_value); }
+    static void FromText(void* field, const QString& text) { Stored<T>::FromText(static_cast<Scalar*>(field)->m_value, text); }
+    static QString ToText(const void* field) { return Stored<T>::ToText(static_cast<const Scalar*>(field)->m_value); }
 
     static const ScalarOps s_ops;
-    T m_value = T();
+    typename Stored<T>::Type m_value = typename Stored<T>::Type();
 };
 
 template <typename T, T (*Generate)()>
 const ScalarOps Scalar<T, Generate>::s_ops = {&Scalar::SetDefault, &Scalar::FromText, &Scalar::ToText};
 
 // A list of texts, one element per entry: `rec->L()`, `rec->L.set(list)`, `rec->L.append(text)`.
+// The entries are kept one after another in one block, each as its length and its characters:
+// one byte a character while every character of the list is below U+0100 (the usual case), else
+// two. A description holds thousands of such lists; as QStringLists they took half of its memory.
 class StringList
 {
 public:
@@ -179,15 +247,59 @@ public:
             Registration::Add(owner, this, Entry(name, occurs));
     }
 
-    const QStringList& operator()() const { return m_list; }
-    void set(const QStringList& list) { m_list = list; }
-    void append(const QString& text) { m_list.append(text); }
+    QStringList operator()() const;
+    // Whether an entry equals text, without making the list.
+    bool contains(const QString& text) const;
+    void set(const QStringList& list);
+    void append(const QString& text);
 
 private:
     friend class ::CRecordNode;
     static FieldEntry Entry(const char* name, Occurs occurs);
-    QStringList m_list;
+    // Calls f with each entry, in order.
+    template <typename F>
+    void forEach(F f) const;
+    // Calls f with each entry as stored: its characters, their count, and whether they take two bytes.
+    template <typename F>
+    void forEachStored(F f) const;
+    void clear() { m_packed.clear(); }
+    // Gives back the room that appending left, and shares a short list met before.
+    void settle();
+
+    // Empty, or a kind byte (one or two bytes a character) and the entries.
+    QByteArray m_packed;
 };
+
+template <typename F>
+void StringList::forEachStored(F f) const
+{
+    if (m_packed.isEmpty())
+        return;
+    const char* p = m_packed.constData();
+    const char* const end = p + m_packed.size();
+    const bool wide = *p++ != 0;
+    while (p != end) {
+        quint32 length = 0;
+        std::memcpy(&length, p, sizeof length);
+        p += sizeof length;
+        f(p, int(length), wide);
+        p += wide ? length * 2 : length;
+    }
+}
+
+template <typename F>
+void StringList::forEach(F f) const
+{
+    forEachStored([&f](const char* stored, int length, bool wide) {
+        if (!wide) {
+            f(QString::fromLatin1(stored, length));
+            return;
+        }
+        QString text(length, Qt::Uninitialized);
+        std::memcpy(static_cast<void*>(text.data()), stored, size_t(length) * 2);
+        f(text);
+    });
+}
 
 // Owned child records of any class; copying copies the children deeply.
 class NodeList

@@ -221,10 +221,10 @@ void CRecordNode::writeXml(XmlModel::XmlSink& sink, const XmlModel::XmlSink::Att
             sink.textElement(entry.name, entry.ops->toText(fieldAt(entry)));
             break;
         case FieldKind::StringList:
-            for (const QString& text : static_cast<const XmlModel::StringList*>(fieldAt(entry))->m_list) {
+            static_cast<const XmlModel::StringList*>(fieldAt(entry))->forEach([&](const QString& text) {
                 preserved.beforeChild();
                 sink.textElement(entry.name, text);
-            }
+            });
             break;
         case FieldKind::DynamicList: {
             const NodeList& list = listAt(entry);
@@ -313,7 +313,7 @@ void CRecordNode::prepareFields(const QDomElement& element, const QStringList& p
         // computed first (a new UUID, the current time) would mostly be overwritten.
         for (const FieldEntry& entry : recordInfo().fields) {
             if (entry.kind == FieldKind::StringList)
-                static_cast<XmlModel::StringList*>(fieldAt(entry))->m_list.clear();
+                static_cast<XmlModel::StringList*>(fieldAt(entry))->clear();
         }
     }
     dropPreservedElements();
@@ -357,7 +357,7 @@ int CRecordNode::readChild(const QDomElement& child, int match, ReadState& state
         }
         return 0;
     case FieldKind::StringList:
-        static_cast<XmlModel::StringList*>(fieldAt(entry))->m_list.append(EntryText(child));
+        static_cast<XmlModel::StringList*>(fieldAt(entry))->append(EntryText(child));
         --state.counter[match];
         return 0;
     case FieldKind::DynamicList:
@@ -486,6 +486,10 @@ int CRecordNode::readXml(const QDomElement& elementIn, const QString& extTagName
     }
     if (result == 0)
         result = checkOccurrences(state);
+    for (const FieldEntry& entry : info.fields) {
+        if (entry.kind == FieldKind::StringList)
+            static_cast<XmlModel::StringList*>(fieldAt(entry))->settle();
+    }
     if (!unite) {
         for (int i : info.scalarFields) {
             if (state.counter[i] == state.start[i])
@@ -515,7 +519,7 @@ void CRecordNode::setDefaults(const QDomElement& element)
                 entry.ops->setDefault(fieldAt(entry), entry);
         } else if (entry.kind == FieldKind::StringList) {
             if (all || pieces.contains(entry.name))
-                static_cast<XmlModel::StringList*>(fieldAt(entry))->m_list.clear();
+                static_cast<XmlModel::StringList*>(fieldAt(entry))->clear();
         }
     }
 }

@@ -245,7 +245,9 @@ ReadResult ReadDocument(QIODevice& device, QByteArray& bytes)
     }
     bytes.resize(int(used));
     char* const data = bytes.data();
-    bytes.resize(int(std::remove(data, data + used, '\r') - data));
+    char* const firstReturn = static_cast<char*>(std::memchr(data, '\r', size_t(used)));
+    if (firstReturn != nullptr)
+        bytes.resize(int(std::remove(firstReturn, data + used, '\r') - data));
     return ReadResult::Read;
 }
 

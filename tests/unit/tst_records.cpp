@@ -169,6 +169,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("held"); // local time, one hour east of UTC; empty for none
         QTest::newRow("UTC, held as local time") << "2015-03-01 12:00:00" << "2015-03-01 13:00:00";
+        QTest::newRow("three-digit year") << "0999-12-31 23:30:00" << "1000-01-01 00:30:00";
         QTest::newRow("sign in the hour") << "2015-03-01 +1:00:00" << "";
         QTest::newRow("sign in the minutes") << "2015-03-01 12:+0:00" << "";
         QTest::newRow("one digit") << "2015-03-01 1:00:00" << "";
@@ -179,10 +180,10 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, held);
-        QDateTime value = QDateTime::currentDateTime();
-        XmlModel::ConvertText(text, value);
-        QCOMPARE(value.toString("yyyy-MM-dd hh:mm:ss"), held);
-        QCOMPARE(XmlModel::ValueText(value), held.isEmpty() ? QString() : text);
+        XmlModel::DateTimeValue value(QDateTime::currentDateTime());
+        value.fromText(text);
+        QCOMPARE(value.get().toString("yyyy-MM-dd hh:mm:ss"), held);
+        QCOMPARE(value.toText(), held.isEmpty() ? QString() : text);
     }
 
     void defaults()
