@@ -9,13 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include <unistd.h>
-
 namespace KvrTest {
-
-namespace {
-const uint kNobody = 65534;
-}
 
 QString ProgramPath()
 {
@@ -40,11 +34,6 @@ QString ProductInstallLocation()
 QString TestInstallLocation()
 {
     return QStringLiteral(KVR_TEST_INSTALL_LOCATION);
-}
-
-bool IsRoot()
-{
-    return geteuid() == 0;
 }
 
 Argv::Argv(const QStringList& words)
@@ -82,18 +71,6 @@ QProcessEnvironment Sandbox::environment() const
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
         env.remove(QString::fromLatin1(name));
     return env;
-}
-
-void Sandbox::giveToNobody() const
-{
-    auto give = [](const QString& p) {
-        if (::chown(QFile::encodeName(p).constData(), kNobody, kNobody) != 0)
-            qWarning("chown %s failed", qPrintable(p));
-    };
-    give(path());
-    QDirIterator it(path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        give(it.next());
 }
 
 bool Sandbox::setInstallLocation(const QString& location) const

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "platformtest.h"
+
 #include <vector>
 
 namespace KvrTest {
@@ -22,9 +24,6 @@ QString HelperPath(const QString& name);
 // <build>/Resources, and the one of the German test catalogue.
 QString ProductInstallLocation();
 QString TestInstallLocation();
-
-// True when the tests run as root, so that non-administrator paths can be tried as nobody.
-bool IsRoot();
 
 // Words as main receives them, after the program name.
 class Argv

@@ -37,6 +37,7 @@ quint32 CFileHelper::GetDiskAvailableSpace(const QString& path, quint64* freeToC
     }
     const DWORD error = path.isEmpty() ? ERROR_PATH_NOT_FOUND : ::GetLastError();
     switch (error) {
+    case ERROR_FILE_NOT_FOUND: // the last folder of the path is missing
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_DIRECTORY:

@@ -1,0 +1,51 @@
+// What the suites need of the operating system: one implementation per platform, in posix/ and
+// win32/. Rows that differ between the platforms are chosen with IsWindows().
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace KvrTest {
+
+// True in the Windows build, and when that build runs under wine.
+bool IsWindows();
+bool UnderWine();
+// True when the tests run as root, so that non-administrator paths can be tried as nobody.
+bool IsRoot();
+// Id of the calling thread as the log writes it.
+quint64 ThreadId();
+
+// Makes the files created from now on private to their owner, so that a check sees what the code
+// itself opens up.
+void RestrictNewFiles();
+// Why access lists cannot be set and read back here; empty when they can.
+QString NoAccessLists();
+// True when every interactive user may read and write the file.
+bool OpenToEveryone(const QString& path);
+// The access list of path in a short text form, after setting it from such text when given; with
+// inherited, the list that a folder passes on. "-" when it cannot be set or read.
+QString AccessList(const QString& path, const QString& set = QString(), bool inherited = false);
+
+// Points the temporary folder of this process, and of the processes it starts, at folder.
+void SetTempFolder(const QString& folder);
+// Directs the log's per-user fallback into scratch where the platform allows it, and returns the
+// folder the fallback will use.
+QString LogFallbackFolder(const QString& scratch);
+
+// Why nothing can run as another, unprivileged user here; empty when it can.
+QString NoOtherUser();
+// Runs check in a copy of this process as that user; true when it returned true there.
+bool AsOtherUser(const std::function<bool()>& check);
+// The command (program first) that runs program with arguments as that user.
+QStringList AsOtherUserCommand(const QString& program, const QStringList& arguments);
+// Starts a program other than this one that runs until it is killed.
+bool StartOtherProgram(QProcess& process);
+
+// Mounts a small volume at the folder path; empty when done, else why it cannot be done here.
+QString MountSmallVolume(const QString& path);
+void UnmountSmallVolume(const QString& path);
+
+} // namespace KvrTest
