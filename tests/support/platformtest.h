@@ -35,6 +35,10 @@ void SetTempFolder(const QString& folder);
 // folder the fallback will use.
 QString LogFallbackFolder(const QString& scratch);
 
+// Why the locale variables LC_ALL, LC_MESSAGES and LANG cannot give this process the values as its
+// interface language here; empty when they can.
+QString NoUiLanguage(const QStringList& values);
+
 // Why nothing can run as another, unprivileged user here; empty when it can.
 QString NoOtherUser();
 // Runs check in a copy of this process as that user; true when it returned true there.

@@ -78,6 +78,11 @@ QString LogFallbackFolder(const QString& scratch)
     return folder;
 }
 
+QString NoUiLanguage(const QStringList& /*values: read when the language is asked for*/)
+{
+    return QString();
+}
+
 QString NoOtherUser()
 {
     return IsRoot() ? QString() : QStringLiteral("needs root to run as nobody");

@@ -1,6 +1,7 @@
 #include "kvrtest.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <windows.h>
@@ -126,6 +127,28 @@ QString LogFallbackFolder(const QString& /*scratch: the folder cannot be redirec
 {
     // The user's local application data folder.
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
+QString NoUiLanguage(const QStringList& values)
+{
+    // Wine sets the interface language from the C library's locale when the process starts; the
+    // locale must exist on the host (scripts/test-windows generates those the suites use in LOCPATH).
+    if (!UnderWine())
+        return QStringLiteral("Windows takes the interface language from the user's settings");
+    const char* const names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    QString effective;
+    for (int i = 0; i < 3; ++i) {
+        const QString value = QString::fromLocal8Bit(qgetenv(names[i]));
+        if (value != values.value(i))
+            return QStringLiteral("wine reads the interface language when the process starts; ctest starts this "
+                                  "row's own process with %1=%2").arg(QLatin1String(names[i]), values.value(i));
+        if (effective.isEmpty())
+            effective = value;
+    }
+    const QString generated = QStringLiteral("Z:") + QString::fromLocal8Bit(qgetenv("LOCPATH")) + '/' + effective;
+    if (!effective.isEmpty() && (qgetenv("LOCPATH").isEmpty() || !QFileInfo::exists(generated)))
+        return QStringLiteral("the locale %1 is not generated in LOCPATH (scripts/test-windows does it)").arg(effective);
+    return QString();
 }
 
 QString NoOtherUser()
