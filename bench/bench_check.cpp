@@ -1,6 +1,8 @@
 // Times a "check" of a description of many updates against a configuration of as many installed
-// records, beside two peers on the same description: md5sum (reading it) and xmllint (parsing it).
-// Usage: bench_check PROGRAM [updates] [runs]
+// records, beside the floor under it (bench_floor: Qt's DOM alone parsing both documents and saving
+// the configuration) and two peers on the same description: md5sum (reading it) and xmllint
+// (parsing it). Then the check again with four times the records, to see that it stays linear.
+// Usage: bench_check PROGRAM FLOOR [updates] [runs]
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -83,19 +85,18 @@ Sample Median(const std::vector<QByteArray>& command, const QByteArray& configDi
     return samples[samples.size() / 2];
 }
 
-} // namespace
+struct Named {
+    const char* name;
+    Sample sample;
+};
 
-int main(int argc, char** argv)
+// Writes the documents of count updates into dir and measures the check (and, with peers, the
+// floor and the peers) on them; the check's sample comes first.
+std::vector<Named> RunAt(const QByteArray& program, const QByteArray& floor, const QTemporaryDir& dir, int count,
+                         int runs, bool peers)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_check PROGRAM [updates] [runs]\n");
-        return 2;
-    }
-    const QByteArray program = argv[1];
-    const int count = argc > 2 ? std::atoi(argv[2]) : 10000;
-    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
-    QTemporaryDir dir;
     const QByteArray description = QFile::encodeName(dir.path() + "/description.xml");
+    const QByteArray configCopy = QFile::encodeName(dir.path() + "/config.xml");
     const QByteArray configDir = QFile::encodeName(dir.path());
     const QByteArray config = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CorvantisUpdaterConfig><AutomaticUpdate>"
                               "<UpdateEnabled>0</UpdateEnabled><UpdatePeriod>1</UpdatePeriod><NotifyUser>1</NotifyUser>"
@@ -103,33 +104,63 @@ int main(int argc, char** argv)
                               "<UpdateUrl>u</UpdateUrl><RemindPeriod>0</RemindPeriod><BuyLink>b</BuyLink>"
                               "<DownloadPath>d</DownloadPath>"
                               + Updates("installed.", count, 1) + "</CorvantisUpdaterConfig>\n";
-    QFile descriptionFile(QString::fromLocal8Bit(description));
-    if (!descriptionFile.open(QIODevice::WriteOnly)
-        || descriptionFile.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + Updates("new.", count, 0)) < 0)
-        return 1;
-    descriptionFile.close();
+    auto write = [](const QByteArray& path, const QByteArray& content) {
+        QFile file(QString::fromLocal8Bit(path));
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+    };
+    std::vector<Named> results;
+    if (!write(description, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + Updates("new.", count, 0))
+        || !write(configCopy, config))
+        return results;
+    // Every run of the check starts from the same configuration file.
+    std::vector<Sample> samples;
+    for (int i = 0; i < runs; ++i) {
+        if (!write(configDir + "/.corvantis_updater.xml", config))
+            return results;
+        samples.push_back(Measure({program, "check", "-u", "lum", "-d", description}, configDir));
+    }
+    std::sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.seconds < b.seconds; });
+    results.push_back({"check", samples[samples.size() / 2]});
+    if (peers) {
+        results.push_back({"floor", Median({floor, description, configCopy, configDir + "/floor.xml"}, configDir, runs)});
+        results.push_back({"md5sum", Median({"md5sum", description}, configDir, runs)});
+        results.push_back({"xmllint", Median({"xmllint", "--noout", description}, configDir, runs)});
+    }
+    return results;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_check PROGRAM FLOOR [updates] [runs]\n");
+        return 2;
+    }
+    const QByteArray program = argv[1];
+    const QByteArray floor = argv[2];
+    const int count = argc > 3 ? std::atoi(argv[3]) : 10000;
+    const int runs = argc > 4 ? std::atoi(argv[4]) : 5;
+    QTemporaryDir dir;
 
     std::printf("check of %d new updates against %d installed records, median of %d runs\n", count, count, runs);
     std::printf("%-10s %10s %12s %7s\n", "command", "seconds", "peak KiB", "status");
-    std::vector<std::pair<const char*, Sample>> results;
-    auto run = [&](const char* name, const std::vector<QByteArray>& command, bool freshConfig) {
-        if (freshConfig) {
-            QFile file(dir.path() + "/.corvantis_updater.xml");
-            if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size())
-                return;
-        }
-        const Sample sample = Median(command, configDir, runs);
-        std::printf("%-10s %10.3f %12ld %7d\n", name, sample.seconds, sample.peakKiB, sample.status);
-        results.push_back({name, sample});
-    };
-    run("check", {program, "check", "-u", "lum", "-d", description}, true);
-    run("md5sum", {"md5sum", description}, false);
-    run("xmllint", {"xmllint", "--noout", description}, false);
+    const std::vector<Named> results = RunAt(program, floor, dir, count, runs, true);
+    for (const Named& result : results)
+        std::printf("%-10s %10.3f %12ld %7d\n", result.name, result.sample.seconds, result.sample.peakKiB,
+                    result.sample.status);
+    if (results.empty() || results[0].sample.status != 0)
+        return 1;
     for (std::size_t i = 1; i < results.size(); ++i) {
-        if (results[i].second.status == 0)
-            std::printf("check / %s: %.1f times the time, %.1f times the memory\n", results[i].first,
-                        results[0].second.seconds / results[i].second.seconds,
-                        double(results[0].second.peakKiB) / double(results[i].second.peakKiB));
+        if (results[i].sample.status == 0)
+            std::printf("check / %s: %.2f times the time, %.2f times the peak memory\n", results[i].name,
+                        results[0].sample.seconds / results[i].sample.seconds,
+                        double(results[0].sample.peakKiB) / double(results[i].sample.peakKiB));
     }
-    return results.empty() || results[0].second.status != 0 ? 1 : 0;
+    const std::vector<Named> larger = RunAt(program, floor, dir, 4 * count, runs, false);
+    if (larger.empty() || larger[0].sample.status != 0)
+        return 1;
+    std::printf("check of %d against %d: %.3f s, %.2f times the time of %d\n", 4 * count, 4 * count,
+                larger[0].sample.seconds, larger[0].sample.seconds / results[0].sample.seconds, count);
+    return 0;
 }

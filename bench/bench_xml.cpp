@@ -1,5 +1,7 @@
 // Loads and saves a generated updates description of many updates and prints the time of each
-// step and the peak memory of the process.
+// step and the peak memory of the process, then the same steps of Qt's DOM alone (parsing the file,
+// serialising the document with the program's codec) and the ratios to them.
+#include "xmlmodel/ourtextcodec.h"
 #include "xmlmodel/updates.h"
 
 #include <QCoreApplication>
@@ -82,6 +84,27 @@ QByteArray Description(int updates)
     return text.toUtf8();
 }
 
+// Qt's DOM alone on the file: the parse and the serialisation with the program's codec, in ms.
+bool DomAlone(const QString& input, qint64& parseMs, qint64& saveMs, qint64& characters)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QDomDocument document;
+    QFile domInput(input);
+    if (!domInput.open(QIODevice::ReadOnly | QIODevice::Text) || !document.setContent(&domInput, false))
+        return false;
+    parseMs = timer.restart();
+    QString domText;
+    {
+        QTextStream stream(&domText);
+        stream.setCodec(OurTextCodec::instance());
+        document.save(stream, 3, QDomNode::EncodingFromTextStream);
+    }
+    saveMs = timer.restart();
+    characters = domText.size();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -101,6 +124,13 @@ int main(int argc, char* argv[])
     file.close();
     std::printf("generated %d updates, %lld bytes in %lld ms\n", updates, (long long)text.size(),
                 (long long)timer.restart());
+    // Both sides are compared with a heap in use: a first pass of the DOM alone pays for the fresh
+    // memory of the process, and is not counted.
+    qint64 domParseMs = 0;
+    qint64 domSaveMs = 0;
+    qint64 domCharacters = 0;
+    if (!DomAlone(input, domParseMs, domSaveMs, domCharacters))
+        return 1;
     const long before = PeakMemoryKiB();
     const long long heapBefore = HeapInUse();
 
@@ -121,6 +151,8 @@ int main(int argc, char* argv[])
     const long long recordHeap = HeapInUse() - heapBefore;
 
     timer.restart();
+    const qint64 written = description.toXmlString(true, true).size();
+    const qint64 textMs = timer.restart();
     const int saved = description.saveToFile(output);
     const qint64 saveMs = timer.restart();
     if (saved != 0)
@@ -130,14 +162,24 @@ int main(int argc, char* argv[])
     CUpdates* copy = new CUpdates(description);
     const qint64 copyMs = timer.restart();
     delete copy;
+    const int warnings = description.getWarnings().size();
+    delete loadedRecords;
 
-    std::printf("load: %lld ms (%d updates, %d warnings)\n", (long long)loadMs, count, description.getWarnings().size());
-    std::printf("save: %lld ms (%lld bytes)\n", (long long)saveMs, (long long)QFile(output).size());
+    // Qt's DOM alone on the same file, counted this time.
+    if (!DomAlone(input, domParseMs, domSaveMs, domCharacters))
+        return 1;
+
+    std::printf("load: %lld ms (%d updates, %d warnings)\n", (long long)loadMs, count, warnings);
+    std::printf("write text: %lld ms (%lld characters)\n", (long long)textMs, (long long)written);
+    std::printf("save: %lld ms (%lld bytes, with writing the text)\n", (long long)saveMs, (long long)QFile(output).size());
     std::printf("copy: %lld ms\n", (long long)copyMs);
+    std::printf("DOM parse alone: %lld ms, DOM serialisation alone: %lld ms (%lld characters)\n", (long long)domParseMs,
+                (long long)domSaveMs, (long long)domCharacters);
+    std::printf("load / DOM parse: %.2f; write text / DOM serialisation: %.2f\n", double(loadMs) / double(qMax<qint64>(domParseMs, 1)),
+                double(textMs) / double(qMax<qint64>(domSaveMs, 1)));
     std::printf("heap held by the loaded records: %lld KiB (%lld bytes per update)\n", recordHeap / 1024,
                 count > 0 ? recordHeap / count : 0);
     std::printf("peak memory (ru_maxrss): %ld KiB before load, %ld KiB after load, %ld KiB after save\n", before,
                 afterLoad, afterSave);
-    delete loadedRecords;
     return 0;
 }

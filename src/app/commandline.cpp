@@ -1,6 +1,8 @@
 #include "app/commandline.h"
 
 #include "platform/console.h"
+#include "platform/hostutils.h"
+#include "platform/log.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -205,12 +207,12 @@ bool CCommandLine::HandleInfoAndVersion() const
 {
     if (m_qsAction.isEmpty() || m_qsAction == QLatin1String("info")) {
         std::printf("%s", kUsageText);
-        std::fflush(stdout);
+        FlushStandardStream(stdout);
         return false;
     }
     if (m_qsAction == QLatin1String("version")) {
         std::printf("Version: %s\n", kProductVersion);
-        std::fflush(stdout);
+        FlushStandardStream(stdout);
         return false;
     }
     return true;
@@ -221,5 +223,20 @@ void PrintUserError(const QString& text)
     if (text.isEmpty())
         return;
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-    std::fflush(stderr);
+    FlushStandardStream(stderr);
+}
+
+void FlushStandardStream(std::FILE* stream)
+{
+    static bool s_reported[2] = {false, false};
+    if (std::fflush(stream) == 0 && !std::ferror(stream))
+        return;
+    const bool isError = stream == stderr;
+    if (!s_reported[isError]) {
+        s_reported[isError] = true;
+        LogMessage(kProgramComponent, 0, "Can not write to the standard %s: %s. The run goes on.",
+                   isError ? "error" : "output", HostUtils::SystemErrorText().toUtf8().constData());
+    }
+    // Cleared, so that a later flush does not fail for what was already lost.
+    std::clearerr(stream);
 }

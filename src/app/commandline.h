@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
+
 // An option is a pair of names; options are referred to by their long names.
 struct CmdOption {
     const char* longName;
@@ -70,6 +72,9 @@ private:
 
 // Writes a user message to standard error as UTF-8 with a line feed; an empty text prints nothing.
 void PrintUserError(const QString& text);
+// Flushes standard output or error. A stream whose reader has gone fails quietly: the run goes on,
+// and the first failure of each stream is logged.
+void FlushStandardStream(std::FILE* stream);
 
 // The built-in product version, "5.6.0-36436".
 extern const char kProductVersion[];

@@ -1,6 +1,8 @@
 #include "app/commandline.h"
 #include "app/instancelock.h"
 #include "app/processcontrol.h"
+#include "platform/console.h"
+#include "platform/hostutils.h"
 #include "platform/locale.h"
 #include "platform/log.h"
 #include "updater/updater.h"
@@ -23,6 +25,10 @@ const int kPidFileNotWritten = 14;
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(QtMessageRelay);
+    // An installer that closes its end of a pipe early must not lose the run's record.
+    Console::KeepRunningWhenReaderCloses();
+    HostUtils::SettleLocalTimeZone();
+    HostUtils::TuneAllocatorForDocuments();
     CCommandLine commandLine(argc, argv);
     if (!commandLine.ValidateCommandLine())
         return kInvalidCommandLine;

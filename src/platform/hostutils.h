@@ -51,4 +51,13 @@ QString NewUuidText();
 // Text form of 16 bytes in storage order.
 QString UuidText(const unsigned char bytes[16]);
 
+// Takes the local time zone as it is now for the rest of the run, so that converting a date-time
+// does not look at the zone's definition again each time (thousands of times in a large document).
+void SettleLocalTimeZone();
+
+// Suits the memory allocator to a run that frees a whole document of small nodes and then parses
+// another: freed blocks are merged at once rather than kept aside in per-size lists, whose later
+// merging all at once costs more than it saves here.
+void TuneAllocatorForDocuments();
+
 } // namespace HostUtils

@@ -8,6 +8,7 @@
 #include "platform/hostutils.h"
 #include "platform/log.h"
 #include "platform/process.h"
+#include "proxy/httpproxyfactory.h"
 #include "xmlmodel/updaterconfig.h"
 #include "xmlmodel/updates.h"
 #include "xmlmodel/updproduct.h"
@@ -107,6 +108,7 @@ void CUpdater::SaveConfig()
 
 void CUpdater::InitNetworkAndDownloadPath()
 {
+    ProxyInfo::ApplyProxyChoice(*m_pNetworkManager, *m_pCmdLine);
     const QString home = QDir::homePath();
     const QString downloads = QStringLiteral("%1/Downloads").arg(home);
     const QString fallback = QDir::toNativeSeparators(QFileInfo(downloads).isDir() ? downloads : home);
@@ -124,34 +126,34 @@ void CUpdater::WriteSettings()
                           QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
 }
 
-int CUpdater::CheckDownloadFolder(qint64 neededBytes, const QString& folder)
+CUpdater::ResultCode CUpdater::CheckDownloadFolder(qint64 neededBytes, const QString& folder)
 {
     neededBytes = qMax<qint64>(neededBytes, 0);
     const QString missing = QObject::tr("Updating failed as the download folder you specified does not exist.");
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         PrintUserError(missing);
-        return 29;
+        return ResultNoDownloadFolder;
     }
     quint64 freeBytes = 0;
     const quint32 code = CFileHelper::GetDiskAvailableSpace(folder, &freeBytes);
     if (code == CFileHelper::FH_ACCESS_DENIED) {
         PrintUserError(QObject::tr("Updating failed as you don't have access permissions to the download folder."));
-        return 13;
+        return ResultNoAccess;
     }
     if (code == CFileHelper::FH_PATH_NOT_FOUND) {
         PrintUserError(missing);
-        return 29;
+        return ResultNoDownloadFolder;
     }
     if (code != CFileHelper::FH_OK) {
         PrintUserError(QObject::tr("Updating failed as Corvantis Updater is unable to get the amount of free space "
                                    "to download updates."));
-        return 1;
+        return ResultFailed;
     }
     if (freeBytes <= quint64(neededBytes)) {
         PrintUserError(QObject::tr("Updating failed as there is not enough free disk space."));
-        return 30;
+        return ResultNoDiskSpace;
     }
-    return 0;
+    return ResultOk;
 }
 
 void CUpdater::SetIncompleteUpdate(bool value)

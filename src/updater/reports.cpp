@@ -17,7 +17,7 @@ void WriteOut(const QByteArray& bytes)
 void EndLine()
 {
     std::fputc('\n', stdout);
-    std::fflush(stdout);
+    FlushStandardStream(stdout);
 }
 
 // The text in UTF-8, padded with blanks on the right to width bytes.

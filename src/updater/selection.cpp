@@ -2,6 +2,7 @@
 #include "updater/updater.h"
 
 #include "app/commandline.h"
+#include "platform/filehelper.h"
 #include "platform/log.h"
 #include "xmlmodel/ancestry.h"
 #include "xmlmodel/automaticupdate.h"
@@ -60,6 +61,33 @@ void RemoveUpdates(CUpdaterConfig* config, Predicate drop)
                 if (drop(version->Update.at(i)))
                     version->Update.removeAt(i);
             }
+        }
+    }
+}
+
+// target becomes a copy of source that holds only the updates for which keep() holds; the others
+// are never copied. The updates are taken out of source for the copy and put back after it.
+template <typename Predicate>
+void CopyKeeping(CUpdaterConfig* source, CUpdaterConfig* target, Predicate keep)
+{
+    QList<QList<CUpdate*>> updates;
+    for (CUpdProduct* product : source->getUpdates()->Product) {
+        for (CUpdProductVersion* version : product->Version)
+            updates.append(version->Update.takeAll());
+    }
+    *target = *source;
+    int next = 0;
+    const auto& products = source->getUpdates()->Product;
+    for (int p = 0; p < products.size(); ++p) {
+        const auto& versions = products.at(p)->Version;
+        for (int v = 0; v < versions.size(); ++v) {
+            CUpdProductVersion* copy = target->getUpdates()->Product.at(p)->Version.at(v);
+            for (CUpdate* update : qAsConst(updates[next])) {
+                versions.at(v)->Update.append(update);
+                if (keep(update))
+                    copy->Update.append(new CUpdate(*update));
+            }
+            ++next;
         }
     }
 }
@@ -134,8 +162,10 @@ int CUpdater::LoadUpdatesDescription(const QString& path)
 {
     const bool downloaded = path.isEmpty();
     const QString file = downloaded ? m_qsDownloadedFilePath : path;
-    QFile description(file);
-    if (!description.open(QIODevice::ReadOnly)) {
+    // Opened once and read from there: a pipe (or /dev/stdin) gives its text only once, and a pipe
+    // whose writer has finished reads as empty instead of waiting.
+    CNamedFile description(file);
+    if (!CFileHelper::OpenForReading(description)) {
         LogMessage(kProgramComponent, 0, "Can not open an updates description file %s.", file.toUtf8().constData());
         return kDescriptionOpenFailed;
     }
@@ -156,9 +186,8 @@ int CUpdater::LoadUpdatesDescription(const QString& path)
 
 void CUpdater::MergeDescription()
 {
-    *m_pTmpConfig = *m_pConfig;
-    RemoveUpdates(m_pTmpConfig, [this](const CUpdate* update) {
-        return update->Status() == Installed || (!m_lstUuids.isEmpty() && !m_lstUuids.contains(update->Uuid()));
+    CopyKeeping(m_pConfig, m_pTmpConfig, [this](const CUpdate* update) {
+        return update->Status() != Installed && (m_lstUuids.isEmpty() || m_lstUuids.contains(update->Uuid()));
     });
     MergeUpdates(m_pUpdates, m_pTmpConfig, true);
 }
@@ -302,9 +331,9 @@ bool CUpdater::SelectUpdates()
         PrintUserError(QObject::tr("You have the latest version of the Corvantis Software."));
         return false;
     }
-    if (m_nUpdateKind == KindHotfix && MapHotfixes() != 0) {
+    if (m_nUpdateKind == KindHotfix && MapHotfixes() != ResultOk) {
         PrintUserError(QObject::tr("This update cannot be installed."));
-        Finish(23);
+        Finish(ResultHotfixNotMapped);
         return false;
     }
     return true;
@@ -325,12 +354,12 @@ void CUpdater::SumQueuedUpdates()
     m_nLastProgressTime = 0;
 }
 
-int CUpdater::MapHotfixes()
+CUpdater::ResultCode CUpdater::MapHotfixes()
 {
     QMap<quint32, CUpdate*> bySerial;
     for (CUpdate* update : qAsConst(m_lstPendingUpdates)) {
         if (bySerial.contains(update->HotfixSN()))
-            return 23;
+            return ResultHotfixNotMapped;
         bySerial.insert(update->HotfixSN(), update);
         LogMessage(kProgramComponent, 3, "Before mapping pUpdate = %s SN = %d",
                    LocalizedText(update->UpdateName(), QString()).toUtf8().constData(), int(update->HotfixSN()));
@@ -341,7 +370,7 @@ int CUpdater::MapHotfixes()
         LogMessage(kProgramComponent, 3, "After mapping pUpdate = %s SN = %d",
                    LocalizedText(update->UpdateName(), QString()).toUtf8().constData(), int(update->HotfixSN()));
     }
-    return 0;
+    return ResultOk;
 }
 
 void CUpdater::RemoveStaleUpdates()

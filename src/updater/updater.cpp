@@ -1,6 +1,9 @@
 #include "updater/updater.h"
 
 #include "app/commandline.h"
+#include "download/ratecounter.h"
+#include "download/replyoutcome.h"
+#include "download/requests.h"
 #include "platform/log.h"
 #include "platform/tempfolder.h"
 #include "xmlmodel/update.h"
@@ -14,11 +17,10 @@
 #include <QAuthenticator>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QTime>
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
-const char kPartSuffix[] = ".kvrupd-part";
 const char kOrganisationDomain[] = "corvantis.example";
 } // namespace
 
@@ -39,7 +41,9 @@ CUpdater::CUpdater(const CCommandLine* pCmdLine, QObject* parent)
             &CUpdater::ProxyAuthenticationRequired);
     m_pConnectionCheckTimer = new QTimer;
     connect(m_pConnectionCheckTimer, &QTimer::timeout, this, &CUpdater::CheckConnection);
-    m_pLostConnectionTimeout = new QTime;
+    m_pLostConnectionTimeout = new QElapsedTimer;
+    m_pRateCounter = new CRateCounter(2000, 1000);
+    connect(m_pRateCounter, &CRateCounter::rateChanged, this, &CUpdater::CheckDownloadingRate);
 
     ReadOptions();
 
@@ -51,18 +55,21 @@ CUpdater::CUpdater(const CCommandLine* pCmdLine, QObject* parent)
 
 CUpdater::~CUpdater()
 {
+    // A reply ended by the teardown below must not reach the slots of a half-destroyed updater.
+    disconnect(m_pNetworkManager, nullptr, this, nullptr);
     WriteSettings();
     SaveConfig();
     m_lstPendingUpdates.clear();
     if (m_pDownloadFile != nullptr) {
         m_pDownloadFile->close();
         if (m_pCurrentUpdate == nullptr)
-            m_pDownloadFile->remove();
+            QFile::remove(m_qsDownloadFilePath);
     }
-    if (m_qsUpdateType == QLatin1String("file"))
-        delete m_pCurrentUpdate;
+    // The record made for type "file" is owned apart: a finished download lets go of m_pCurrentUpdate.
+    delete m_pFileUpdate;
     m_pCurrentUpdate = nullptr;
     delete m_pDownloadFile;
+    delete m_pRateCounter;
     delete m_pLostConnectionTimeout;
     delete m_pConnectionCheckTimer;
     delete m_pNetworkManager;
@@ -80,8 +87,9 @@ void CUpdater::ReadOptions()
     if (m_bUpdateDuringInstallation)
         m_nProxyTryCount = 1;
     m_bBackgroundDownload = line.HasOption(Options::BackgroundDownload);
-    m_nLostConnectionTimeoutMs = m_bBackgroundDownload ? 120000 : 20000;
-    m_nBackgroundRetries = m_bBackgroundDownload ? 10 : 0;
+    m_nLostConnectionTimeoutMs =
+        m_bBackgroundDownload ? ReplyOutcome::kBackgroundLostConnectionMs : ReplyOutcome::kLostConnectionMs;
+    m_nBackgroundRetries = m_bBackgroundDownload ? ReplyOutcome::kBackgroundRetries : 0;
 
     const bool download = line.Action() == QLatin1String("download");
     if (download)
@@ -122,10 +130,12 @@ void CUpdater::ActivateStateMachine(int state, int delayMs)
         return;
     m_nPrevState = m_nState;
     m_nState = state;
-    QTimer::singleShot(delayMs, this, &CUpdater::StateMachine);
+    // Precise: a coarse timer, which Qt picks for delays of 2 s and more, may fire up to 5 % early,
+    // and the 10 s pauses between background requests are a promise.
+    QTimer::singleShot(delayMs, Qt::PreciseTimer, this, &CUpdater::StateMachine);
 }
 
-void CUpdater::Finish(int result)
+void CUpdater::Finish(ResultCode result)
 {
     // The first result of a run stands: once in the exit state, nothing changes it.
     if (m_nState == StateExit) {
@@ -138,6 +148,8 @@ void CUpdater::Finish(int result)
 
 void CUpdater::StateMachine()
 {
+    if (m_nPrevState == StateDownloadFile && m_nState != StateDownloadFile)
+        m_pRateCounter->stop();
     LogMessage(kProgramComponent, 3, "m_nState = %d", m_nState);
     switch (m_nState) {
     case StateGetDescription:
@@ -158,14 +170,14 @@ void CUpdater::StateMachine()
         DownloadNextUpdate();
         break;
     case StateDownloadFailed:
-        Finish(8);
+        Finish(ResultDownloadFailed);
         break;
     case StateCanceled:
-        Finish(0);
+        Finish(ResultOk);
         break;
     case StateAllDone:
         if (m_pCmdLine->Action() == QLatin1String("download"))
-            Finish(0);
+            Finish(ResultOk);
         else
             ReportAndFinish();
         break;
@@ -176,19 +188,19 @@ void CUpdater::StateMachine()
         StateUpToDateStep();
         break;
     case StateConnectionFailed:
-        Finish(26);
+        Finish(ResultConnectionFailed);
         break;
     case StateHeaderFailed:
-        Finish(28);
+        Finish(ResultHeaderFailed);
         break;
     case StateFileOpenFailed:
-        Finish(13);
+        Finish(ResultNoAccess);
         break;
     case StateNotModified:
-        Finish(31);
+        Finish(ResultNotModified);
         break;
     case StateNetworkError:
-        Finish(32);
+        Finish(ResultNetworkError);
         break;
     default:
         break;
@@ -198,7 +210,7 @@ void CUpdater::StateMachine()
 void CUpdater::StateGetDescriptionStep()
 {
     if (m_qsUpdateType == QLatin1String("file")) {
-        m_pCurrentUpdate = new CUpdate;
+        m_pFileUpdate = m_pCurrentUpdate = new CUpdate;
         m_pCurrentUpdate->FilePath.set(m_pCmdLine->OptionValue(Options::File));
         m_lstPendingUpdates.append(m_pCurrentUpdate);
         m_qsDownloadDir = m_pCmdLine->OptionValue(Options::Path);
@@ -208,7 +220,7 @@ void CUpdater::StateGetDescriptionStep()
     if (LoadConfig() < 0) {
         PrintUserError(
             QObject::tr("Updating failed as there was an error reading the Corvantis Updater configuration file."));
-        Finish(7);
+        Finish(ResultConfigUnreadable);
         return;
     }
     if (!m_qsDescrPath.isEmpty()) {
@@ -234,7 +246,7 @@ void CUpdater::StateParseDescriptionStep()
     const int result = LoadUpdatesDescription(m_qsDescrPath);
     if (result < 0) {
         PrintUserError(QObject::tr("Updating failed as there was an error reading the updates description file."));
-        Finish(9);
+        Finish(ResultDescriptionUnreadable);
         return;
     }
     if (result == 0 && HasNewUpdates())
@@ -248,24 +260,24 @@ void CUpdater::StateLoadConfigStep()
     if (LoadConfig() < 0) {
         PrintUserError(
             QObject::tr("Updating failed as there was an error reading the Corvantis Updater configuration file."));
-        Finish(1);
+        Finish(ResultFailed);
         return;
     }
     if (SelectUpdates())
         ActivateStateMachine(StateProbeFile);
     else
-        Finish(1);
+        Finish(ResultFailed);
 }
 
 void CUpdater::StateUpToDateStep()
 {
     SetIncompleteUpdate(false);
     if (m_bUpdateDuringInstallation) {
-        Finish(1);
+        Finish(ResultFailed);
         return;
     }
     PrintUserError(QObject::tr("You have the latest version of the Corvantis Software."));
-    Finish(4);
+    Finish(ResultUpToDate);
 }
 
 void CUpdater::ReportAndFinish()
@@ -278,7 +290,7 @@ void CUpdater::ReportAndFinish()
         PrintFilePaths();
     else
         PrintUpdateList();
-    Finish(0);
+    Finish(ResultOk);
 }
 
 void CUpdater::StartUpdate()
@@ -286,12 +298,12 @@ void CUpdater::StartUpdate()
     if (m_pCmdLine->Action() != QLatin1String("download")) {
         LogMessage(kProgramComponent, 0, "Illegal command [%s] to statrt update.",
                    m_pCmdLine->Action().toUtf8().constData());
-        Finish(11);
+        Finish(ResultIllegalCommand);
         return;
     }
     m_lstPendingUpdates.clear();
     if (!SelectUpdates()) {
-        Finish(1);
+        Finish(ResultFailed);
         return;
     }
     const QString target = m_qsTargetPath.isEmpty() ? m_qsDownloadDir : m_qsTargetPath;
@@ -300,8 +312,8 @@ void CUpdater::StartUpdate()
         if (update->Status() == ReadyToDownload)
             needed += qint64(update->FileSize()) * 1024;
     }
-    const int code = CheckDownloadFolder(needed, target);
-    if (code != 0) {
+    const ResultCode code = CheckDownloadFolder(needed, target);
+    if (code != ResultOk) {
         Finish(code);
         return;
     }
@@ -312,9 +324,9 @@ void CUpdater::StartUpdate()
 
 QString CUpdater::ResultMessage(int result, const CUpdate* current)
 {
-    if (result == 20)
+    if (result == ResultChecksumMismatch)
         return QObject::tr("This update cannot be installed.");
-    if (result == 25) {
+    if (result == ResultIncompleteFile) {
         const QString path = current != nullptr ? current->FilePath() : QString();
         return QObject::tr("The file \"%1\" was not downloaded completely.")
             .arg(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
@@ -328,18 +340,24 @@ void CUpdater::StateExitStep()
         return;
     m_bExitDone = true;
     PrintUserError(ResultMessage(m_nResult, m_pCurrentUpdate));
-    if (m_nResult == 20 || m_nResult == 25 || m_nResult == 28) {
+    if (m_nResult == ResultChecksumMismatch || m_nResult == ResultIncompleteFile || m_nResult == ResultHeaderFailed) {
         if (m_pDownloadFile != nullptr)
-            m_qsDownloadedFilePath = QFileInfo(*m_pDownloadFile).absoluteFilePath();
+            m_qsDownloadedFilePath = DownloadFilePath();
         if (!m_qsDownloadedFilePath.isEmpty()) {
             QString target = m_qsDownloadedFilePath;
-            if (target.endsWith(QLatin1String(kPartSuffix)))
-                target.chop(int(sizeof kPartSuffix) - 1);
+            const QLatin1String suffix(Requests::kPartFileSuffix);
+            if (target.endsWith(suffix))
+                target.chop(suffix.size());
             QFile::remove(target);
-            QFile::remove(target + QLatin1String(kPartSuffix));
+            QFile::remove(target + suffix);
         }
     }
     QCoreApplication::exit(m_nResult);
+}
+
+QString CUpdater::DownloadFilePath() const
+{
+    return m_pDownloadFile != nullptr ? m_qsDownloadFilePath : QString();
 }
 
 void CUpdater::CancelDownload()

@@ -5,88 +5,21 @@
 #include "platform/hostutils.h"
 #include "platform/lasterror.h"
 #include "platform/log.h"
-#include "xmlmodel/ourtextcodec.h"
+#include "xmlmodel/xmlinput.h"
 
+#include <QBuffer>
 #include <QDomCDATASection>
 #include <QDomProcessingInstruction>
 #include <QDomText>
 #include <QFile>
-#include <QTextStream>
 
 namespace {
 
 const char kComponent[] = "KvrXmlModel";
-const int kIndent = 3;
-// "<?xml version=\"1.0\" encoding=\"" is 30 characters: the codec's name follows it.
-const int kEncodingPosition = 30;
 
 void LogError(const QString& text)
 {
     LogMessage(kComponent, 0, "%s", text.toUtf8().constData());
-}
-
-// Appends text[from, to) to out, turning each "&#xd;" into the carriage return it stands for.
-void AppendText(QString& out, const QString& text, int from, int to)
-{
-    static const QLatin1String kReference("&#xd;");
-    while (from < to) {
-        const int found = text.indexOf(kReference, from);
-        if (found < 0 || found + kReference.size() > to) {
-            out.append(text.midRef(from, to - from));
-            return;
-        }
-        out.append(text.midRef(from, found - from));
-        out.append(QLatin1Char('\r'));
-        from = found + kReference.size();
-    }
-}
-
-// End (one past) of the markup that starts with '<' at i: a comment, CDATA section, processing
-// instruction or tag; attribute values are always double-quoted by the serialiser.
-int MarkupEnd(const QString& text, int i)
-{
-    auto endOf = [&](const char* terminator, int skip) {
-        const QLatin1String end(terminator);
-        const int found = text.indexOf(end, i + skip);
-        return found < 0 ? text.size() : found + end.size();
-    };
-    if (text.midRef(i, 4) == QLatin1String("<!--"))
-        return endOf("-->", 4);
-    if (text.midRef(i, 9) == QLatin1String("<![CDATA["))
-        return endOf("]]>", 9);
-    if (text.midRef(i, 2) == QLatin1String("<?"))
-        return endOf("?>", 2);
-    bool quoted = false;
-    for (int j = i + 1; j < text.size(); ++j) {
-        const QChar c = text.at(j);
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (c == QLatin1Char('>') && !quoted)
-            return j + 1;
-    }
-    return text.size();
-}
-
-// The DOM serialiser writes a carriage return of a text node as "&#xd;"; text content carries it
-// unchanged, as every other character that XML allows. Markup (attribute values included) is kept.
-QString RestoreCarriageReturns(const QString& text)
-{
-    if (!text.contains(QLatin1String("&#xd;")))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    int i = 0;
-    while (i < text.size()) {
-        const int markup = text.indexOf(QLatin1Char('<'), i);
-        const int textEnd = markup < 0 ? text.size() : markup;
-        AppendText(out, text, i, textEnd);
-        if (markup < 0)
-            break;
-        const int end = MarkupEnd(text, markup);
-        out.append(text.midRef(markup, end - markup));
-        i = end;
-    }
-    return out;
 }
 
 } // namespace
@@ -208,7 +141,7 @@ CBaseNode* CBaseNode::clone() const
 
 int CBaseNode::loadFromFile(const QString& fileName)
 {
-    QFile file(fileName);
+    CNamedFile file(fileName);
     return loadFromFile(&file, true);
 }
 
@@ -216,23 +149,34 @@ int CBaseNode::loadFromFile(QFile* file, bool /*flag*/)
 {
     if (file == nullptr) {
         m_qsErrorMessage = QStringLiteral("Error: loadFromFile - File pointer is NULL!");
-        LogError(m_qsErrorMessage);
-        m_nErrorCode = quint32(RC_XML_READ_FAILED);
-        return RC_XML_READ_FAILED;
+        return readFailed();
     }
-    if (file->isOpen())
+    // Read once: a file that the caller opened for reading is read from where it stands, so that a
+    // pipe loses nothing to a second open; any other file is opened here.
+    const QString name = file->fileName();
+    if (!file->isOpen() || !file->isReadable()) {
         file->close();
-    if (!file->open(QIODevice::ReadOnly | QIODevice::Text)) {
-        m_qsErrorMessage =
-            QStringLiteral("Error: cannot open XML file '%1', err='%2'!").arg(file->fileName(), file->errorString());
-        LogError(m_qsErrorMessage);
-        m_nErrorCode = quint32(RC_XML_READ_FAILED);
-        return RC_XML_READ_FAILED;
+        if (!CFileHelper::OpenForReading(*file)) {
+            m_qsErrorMessage = QStringLiteral("Error: cannot open XML file '%1', err='%2'!").arg(name, file->errorString());
+            return readFailed();
+        }
     }
-    const int result = parse(file, QString(), QString(), false, nullptr, nullptr, nullptr);
-    if (result == 0)
-        m_qsFileName = file->fileName();
+    QByteArray bytes;
+    const XmlInput::ReadResult read = XmlInput::ReadDocument(*file, bytes);
+    const QString readError = file->errorString();
     file->close();
+    if (read == XmlInput::ReadResult::TooLarge) {
+        m_qsErrorMessage = QStringLiteral("Error: XML file '%1' is larger than %2 bytes!")
+                               .arg(name, QString::number(XmlInput::kMaxDocumentBytes));
+        return readFailed();
+    }
+    if (read == XmlInput::ReadResult::Failed) {
+        m_qsErrorMessage = QStringLiteral("Error: cannot read XML file '%1', err='%2'!").arg(name, readError);
+        return readFailed();
+    }
+    const int result = parse(&bytes, QString(), QString(), false, nullptr, nullptr, nullptr);
+    if (result == 0)
+        m_qsFileName = name;
     return result;
 }
 
@@ -242,18 +186,37 @@ int CBaseNode::fromXmlString(const QString& text, const QString& extTagName, boo
     return parse(nullptr, text, extTagName, unite, errorText, errorLine, errorColumn);
 }
 
-int CBaseNode::parse(QIODevice* device, const QString& text, const QString& extTagName, bool unite,
+int CBaseNode::readFailed()
+{
+    LogError(m_qsErrorMessage);
+    m_nErrorCode = quint32(RC_XML_READ_FAILED);
+    return RC_XML_READ_FAILED;
+}
+
+int CBaseNode::parse(QByteArray* bytes, const QString& text, const QString& extTagName, bool unite,
                      QString* errorText, int* errorLine, int* errorColumn)
 {
     m_nErrorLine = 0;
     m_nErrorColumn = 0;
     m_nErrorCode = quint32(RC_XML_READ_FAILED);
+    // Nesting is counted before the DOM sees the text: the DOM recurses once per level.
+    const XmlInput::DepthFault fault = bytes != nullptr ? XmlInput::CheckDepth(*bytes) : XmlInput::CheckDepth(text);
+    if (fault.tooDeep)
+        return parseFailed(XmlInput::DepthFaultMessage(), fault.line, fault.column, errorText, errorLine, errorColumn);
     QDomDocument document;
     QString message;
     int line = 0;
     int column = 0;
-    const bool parsed = device != nullptr ? document.setContent(device, false, &message, &line, &column)
-                                          : document.setContent(text, false, &message, &line, &column);
+    bool parsed = false;
+    if (bytes != nullptr) {
+        QBuffer buffer(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        parsed = document.setContent(&buffer, false, &message, &line, &column);
+        buffer.close();
+        bytes->clear(); // not needed any more, and as large as the document
+    } else {
+        parsed = document.setContent(text, false, &message, &line, &column);
+    }
     if (!parsed)
         return parseFailed(message, line, column, errorText, errorLine, errorColumn);
     return readDocument(document, extTagName, unite);
@@ -307,18 +270,28 @@ QDomDocument CBaseNode::toXmlDocument(bool withHeader, bool noIds) const
 
 QString CBaseNode::toXmlString(bool withHeader, bool noIds) const
 {
-    const QDomDocument document = toXmlDocument(withHeader, noIds);
-    OurTextCodec* codec = OurTextCodec::instance();
-    QString text;
-    {
-        QTextStream stream(&text);
-        stream.setCodec(codec);
-        document.save(stream, kIndent, QDomNode::EncodingFromTextStream);
-    }
-    const QString name = QString::fromLatin1(codec->name());
-    if (text.midRef(kEncodingPosition, name.size()) == name)
-        text.replace(kEncodingPosition, name.size(), QStringLiteral("UTF-8"));
-    return RestoreCarriageReturns(text);
+    // The text that the DOM serialiser gives toXmlDocument() through a stream with the program's
+    // codec, written straight from the record: the declaration names UTF-8, carriage returns in
+    // text stay characters, and attributes come in a fixed order (the DOM's follows its hashes).
+    XmlModel::XmlSink::Attributes root;
+    if (!noIds)
+        root.append({QStringLiteral("id"), QString::number(m_nId)});
+    if (withHeader)
+        root.append({QStringLiteral("schemaVersion"), QStringLiteral("1.0")});
+    XmlModel::XmlTextSink sink;
+    writeXml(sink, root, noIds);
+    return sink.text();
+}
+
+void CBaseNode::writeXml(XmlModel::XmlSink& sink, const XmlModel::XmlSink::Attributes& attributes, bool noIds) const
+{
+    QDomDocument document;
+    QDomElement element = getXml(document, noIds);
+    if (element.isNull())
+        return;
+    for (const XmlModel::XmlSink::Attribute& attribute : attributes)
+        element.setAttribute(attribute.name, attribute.value);
+    sink.copyElement(element);
 }
 
 int CBaseNode::saveToFile()

@@ -3,6 +3,8 @@
 // and saving in place.
 #pragma once
 
+#include "xmlmodel/xmlsink.h"
+
 #include <QDomDocument>
 #include <QDomElement>
 #include <QMap>
@@ -11,7 +13,6 @@
 #include <QVariant>
 
 class QFile;
-class QIODevice;
 
 // Return codes: 0 is success, and any value not below zero counts as success.
 constexpr int RC_XML_READ_FAILED = int(0x80000036u);
@@ -63,6 +64,9 @@ public:
     virtual void resetLists(bool unite, const QStringList& dynListNames, bool hasDynLists);
     // A full copy of this node of its own class.
     virtual CBaseNode* clone() const;
+    // Writes this node's element, with the given attributes first, into sink; the base writes the
+    // element of getXml().
+    virtual void writeXml(XmlModel::XmlSink& sink, const XmlModel::XmlSink::Attributes& attributes, bool noIds) const;
 
     QDomDocument toXmlDocument(bool withHeader, bool noIds) const;
     QString toXmlString(bool withHeader, bool noIds) const;
@@ -91,10 +95,12 @@ public:
 protected:
     friend class CRecordNode;
 
-    // Reads a parsed document: the first top-level element that reads gives the node and its id.
-    // Parses the device, or the text when there is none, and reads this node from the document.
-    int parse(QIODevice* device, const QString& text, const QString& extTagName, bool unite, QString* errorText,
+    // Parses the bytes (which it empties), or the text when there are none, and reads this node.
+    int parse(QByteArray* bytes, const QString& text, const QString& extTagName, bool unite, QString* errorText,
               int* errorLine, int* errorColumn);
+    // Logs the error message and sets and returns the read-failure code.
+    int readFailed();
+    // Reads a parsed document: the first top-level element that reads gives the node and its id.
     int readDocument(const QDomDocument& document, const QString& extTagName, bool unite);
     int parseFailed(const QString& message, int line, int column, QString* errorText, int* errorLine,
                     int* errorColumn);

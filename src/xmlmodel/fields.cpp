@@ -23,6 +23,8 @@ QString Message(const char* pattern, const QString& className, const QString& ta
 
 } // namespace
 
+thread_local bool t_constructingForRead = false;
+
 namespace Registration {
 
 thread_local Collector* t_collector = nullptr;
@@ -103,7 +105,7 @@ int Digits(const QString& text, int from, int length)
     return value;
 }
 
-// The common exact form "dddd-dd-dd dd:dd:dd", read without the general date-time parser.
+// The form "dddd-dd-dd dd:dd:dd" with ASCII digits; Qt's format parser would also take signs.
 bool ParseExactDateTime(const QString& text, QDate& date, QTime& time)
 {
     if (text.size() != 19 || text.at(4) != QLatin1Char('-') || text.at(7) != QLatin1Char('-')
@@ -126,19 +128,13 @@ bool ParseExactDateTime(const QString& text, QDate& date, QTime& time)
 
 void ConvertText(const QString& text, QDateTime& value)
 {
-    // "yyyy-MM-dd hh:mm:ss" in UTC. Date and time are taken apart, so that a UTC time that falls
-    // into a daylight-saving gap of the local zone is still read.
+    // The whole text in the form "yyyy-MM-dd hh:mm:ss", in UTC; anything else (a sign, a missing
+    // digit, a blank too many) reads as a null date-time. Date and time are taken apart, so that a
+    // UTC time that falls into a daylight-saving gap of the local zone is still read.
     value = QDateTime();
     QDate date;
     QTime time;
-    if (!ParseExactDateTime(text, date, time)) {
-        const int blank = text.indexOf(QLatin1Char(' '));
-        if (blank < 0)
-            return;
-        date = QDate::fromString(text.left(blank), QStringLiteral("yyyy-MM-dd"));
-        time = QTime::fromString(text.mid(blank + 1), QStringLiteral("hh:mm:ss"));
-    }
-    if (!date.isValid() || !time.isValid())
+    if (!ParseExactDateTime(text, date, time) || !date.isValid() || !time.isValid())
         return;
     const QDateTime utc(date, time, Qt::UTC);
     if (utc.isValid())

@@ -46,8 +46,7 @@ struct FieldEntry {
     int minCount = 0;          // fixed lists: children created with the record
     std::ptrdiff_t offset = 0; // of the field object from the record's CBaseNode part
     const ScalarOps* ops = nullptr;
-    QVariant constant;             // scalars: constant default
-    void (*generate)() = nullptr;  // scalars: computed default, a T (*)() of the field's type
+    QVariant constant;             // scalars: constant default, unless the type computes one
     CBaseNode* (*create)() = nullptr; // object lists: a new child record in its default state
     int dynamicIndex = -1;         // dynamic lists: position among the class's dynamic lists
     QString absentWarning;
@@ -64,6 +63,21 @@ struct RecordInfo {
     std::vector<int> scalarFields;
     std::vector<int> dynamicLists;
     int fieldIndex(const QString& name) const { return indexByName.value(name, -1); }
+};
+
+// Records made to be read at once skip the defaults that are computed (a new UUID, the current
+// time): the read gives each field either the document's value or its default.
+extern thread_local bool t_constructingForRead;
+class ForReadScope
+{
+public:
+    ForReadScope() : m_previous(t_constructingForRead) { t_constructingForRead = true; }
+    ~ForReadScope() { t_constructingForRead = m_previous; }
+    ForReadScope(const ForReadScope&) = delete;
+    ForReadScope& operator=(const ForReadScope&) = delete;
+
+private:
+    bool m_previous;
 };
 
 namespace Registration {
@@ -96,36 +110,34 @@ QString ValueText(quint32 value);
 QString ValueText(bool value);
 QString ValueText(const QDateTime& value);
 
-// A scalar field: `rec->F()` reads it, `rec->F.set(value)` writes it.
-template <typename T>
+// A scalar field: `rec->F()` reads it, `rec->F.set(value)` writes it. Generate, when given,
+// computes the default (Scalar<QString, &NewUuid>); otherwise a constant or T() is the default.
+template <typename T, T (*Generate)() = nullptr>
 class Scalar
 {
 public:
-    using Generator = T (*)();
-
     template <class Owner>
-    Scalar(Owner* owner, const char* name, Occurs occurs, Generator generate = nullptr,
-           const char* attribute = nullptr)
+    Scalar(Owner* owner, const char* name, Occurs occurs, const char* attribute = nullptr)
     {
         if (Registration::Collects(owner))
-            Registration::Add(owner, this, Entry(name, occurs, QVariant(), generate, attribute));
-        else if (generate != nullptr)
-            m_value = generate();
+            Registration::Add(owner, this, Entry(name, occurs, QVariant(), attribute));
+        else if (Generate != nullptr && !t_constructingForRead)
+            m_value = Generate();
     }
     template <class Owner>
     Scalar(Owner* owner, const char* name, Occurs occurs, const T& constant, const char* attribute = nullptr)
         : m_value(constant)
     {
+        static_assert(Generate == nullptr, "a field has either a constant or a computed default");
         if (Registration::Collects(owner))
-            Registration::Add(owner, this, Entry(name, occurs, QVariant::fromValue(constant), nullptr, attribute));
+            Registration::Add(owner, this, Entry(name, occurs, QVariant::fromValue(constant), attribute));
     }
 
     const T& operator()() const { return m_value; }
     void set(const T& value) { m_value = value; }
 
 private:
-    static FieldEntry Entry(const char* name, Occurs occurs, const QVariant& constant, Generator generate,
-                            const char* attribute)
+    static FieldEntry Entry(const char* name, Occurs occurs, const QVariant& constant, const char* attribute)
     {
         FieldEntry entry;
         entry.kind = FieldKind::Scalar;
@@ -134,14 +146,13 @@ private:
         entry.required = occurs == Required;
         entry.ops = &s_ops;
         entry.constant = constant;
-        entry.generate = reinterpret_cast<void (*)()>(generate);
         return entry;
     }
     static void SetDefault(void* field, const FieldEntry& entry)
     {
         T& value = static_cast<Scalar*>(field)->m_value;
-        if (entry.generate != nullptr)
-            value = reinterpret_cast<Generator>(entry.generate)();
+        if (Generate != nullptr)
+            value = Generate();
         else if (entry.constant.isValid())
             value = entry.constant.value<T>();
         else
@@ -154,8 +165,8 @@ private:
     T m_value = T();
 };
 
-template <typename T>
-const ScalarOps Scalar<T>::s_ops = {&Scalar<T>::SetDefault, &Scalar<T>::FromText, &Scalar<T>::ToText};
+template <typename T, T (*Generate)()>
+const ScalarOps Scalar<T, Generate>::s_ops = {&Scalar::SetDefault, &Scalar::FromText, &Scalar::ToText};
 
 // A list of texts, one element per entry: `rec->L()`, `rec->L.set(list)`, `rec->L.append(text)`.
 class StringList
@@ -232,6 +243,16 @@ public:
     int indexOf(const C* node) const { return m_items.indexOf(const_cast<C*>(node)); }
     void append(C* node) { appendNode(node); }
     C* takeAt(int i) { return static_cast<C*>(takeNode(i)); }
+    // Gives up every child, in order; the caller owns them.
+    QList<C*> takeAll()
+    {
+        QList<C*> all;
+        all.reserve(m_items.size());
+        for (CBaseNode* node : qAsConst(m_items))
+            all.append(static_cast<C*>(node));
+        m_items.clear();
+        return all;
+    }
     const_iterator begin() const { return const_iterator(m_items.constBegin()); }
     const_iterator end() const { return const_iterator(m_items.constEnd()); }
 

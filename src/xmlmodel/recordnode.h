@@ -10,8 +10,8 @@ class CRecordNode : public CBaseNode
 {
 public:
     // The names the record classes declare their fields with.
-    template <typename T>
-    using Scalar = XmlModel::Scalar<T>;
+    template <typename T, T (*Generate)() = nullptr>
+    using Scalar = XmlModel::Scalar<T, Generate>;
     using StringList = XmlModel::StringList;
     template <class C>
     using DynList = XmlModel::DynList<C>;
@@ -27,6 +27,7 @@ public:
     void initLists() override;
     void clearLists() override;
     void resetLists(bool unite, const QStringList& dynListNames, bool hasDynLists) override;
+    void writeXml(XmlModel::XmlSink& sink, const XmlModel::XmlSink::Attributes& attributes, bool noIds) const override;
 
     // The field table and names of this record's class.
     virtual const XmlModel::RecordInfo& recordInfo() const = 0;
@@ -37,11 +38,22 @@ protected:
     CRecordNode& operator=(const CRecordNode&) = default;
 
 private:
+    struct ReadState;
+
     void* fieldAt(const XmlModel::FieldEntry& entry);
     const void* fieldAt(const XmlModel::FieldEntry& entry) const;
     XmlModel::NodeList& listAt(const XmlModel::FieldEntry& entry);
     const XmlModel::NodeList& listAt(const XmlModel::FieldEntry& entry) const;
+    // The steps of readXml.
     void restoreDynListIds(const QStringList& pieces, bool unite);
+    void raiseNextIds(const QDomElement& element, ReadState& state);
+    void prepareFields(const QDomElement& element, const QStringList& pieces, bool unite);
+    void claimAttributes(const QDomElement& element, const QDomElement& child, int match, ReadState& state);
+    int readChild(const QDomElement& child, int match, ReadState& state);
+    int readDynamicEntry(int field, const QDomElement& child, ReadState& state);
+    int readFixedEntry(int field, const QDomElement& child, ReadState& state);
+    int checkOccurrences(const ReadState& state);
+    int adoptChildFailure(CBaseNode* child);
 };
 
 // Base of a record class Derived, which declares `ClassName`, `ElementName` and its fields.

@@ -13,7 +13,7 @@ public:
     // The current local date and time, to the second.
     static QDateTime CurrentDateTime();
 
-    Scalar<QString> Uuid{this, "Uuid", Optional, &HostUtils::NewUuidText, "uuid"};
+    Scalar<QString, &HostUtils::NewUuidText> Uuid{this, "Uuid", Optional, "uuid"};
     Scalar<qint32> UpdateType{this, "UpdateType", Optional};
     StringList UpdateName{this, "UpdateName", Required};
     StringList UpdateDescription{this, "UpdateDescription", Required};
@@ -22,7 +22,7 @@ public:
     Scalar<quint32> FileSize{this, "FileSize", Required};
     Scalar<QString> CheckSum{this, "CheckSum", Optional};
     Scalar<qint32> Status{this, "Status", Required};
-    Scalar<QDateTime> DateTime{this, "DateTime", Required, &CUpdate::CurrentDateTime};
+    Scalar<QDateTime, &CUpdate::CurrentDateTime> DateTime{this, "DateTime", Required};
     Scalar<bool> Chargeable{this, "Chargeable", Required, false};
     Scalar<QString> LocaleName{this, "LocaleName", Required};
     Scalar<QString> DistributorName{this, "DistributorName", Required};

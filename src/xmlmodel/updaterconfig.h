@@ -17,10 +17,10 @@ public:
     static QString DefaultDownloadPath();
 
     FixedList<CAutomaticUpdate> AutomaticUpdate{this, "AutomaticUpdate", Optional, 1};
-    Scalar<QString> UpdateUrl{this, "UpdateUrl", Required, &CUpdaterConfig::DefaultUpdateUrl};
+    Scalar<QString, &CUpdaterConfig::DefaultUpdateUrl> UpdateUrl{this, "UpdateUrl", Required};
     Scalar<quint32> RemindPeriod{this, "RemindPeriod", Required};
-    Scalar<QString> BuyLink{this, "BuyLink", Required, &CUpdaterConfig::DefaultBuyLink};
-    Scalar<QString> DownloadPath{this, "DownloadPath", Required, &CUpdaterConfig::DefaultDownloadPath};
+    Scalar<QString, &CUpdaterConfig::DefaultBuyLink> BuyLink{this, "BuyLink", Required};
+    Scalar<QString, &CUpdaterConfig::DefaultDownloadPath> DownloadPath{this, "DownloadPath", Required};
     FixedList<CUpdates> CorvantisUpdates{this, "CorvantisUpdates", Optional, 1};
 
     // The first (only) child of each embedded part, or nullptr when there is none.

@@ -33,6 +33,8 @@ private slots:
     void reports_data();
     void reports();
     void configurationReadFailureLeavesFileAlone();
+    void hostileInputs_data();
+    void hostileInputs();
     void translations();
     void languages_data();
     void languages();
@@ -95,7 +97,7 @@ void TestCheck::reports()
     // A description named by the caller is left in place.
     QVERIFY(QFile::exists(arguments.at(arguments.indexOf(QRegularExpression("-d|--descr")) + 1)));
     if (!logged.isEmpty())
-        QCOMPARE(LogLinesOf(*m_sandbox, run.pid).filter(logged).size(), 1);
+        QCOMPARE(LogLinesOf(run).filter(logged).size(), 1);
 }
 
 void TestCheck::configurationReadFailureLeavesFileAlone()
@@ -107,6 +109,75 @@ void TestCheck::configurationReadFailureLeavesFileAlone()
              QByteArray("Updating failed as there was an error reading the Corvantis Updater configuration file.\n"));
     QCOMPARE(run.exitCode, 7);
     QCOMPARE(ReadFile(configFile()), broken);
+}
+
+void TestCheck::hostileInputs_data()
+{
+    // A bash command line: $0 is the program, $1 the folder of the files below.
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("config"); // written before the run when not empty, and then unchanged
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");
+    QTest::addColumn<QString>("logged"); // once among the run's log lines, when not empty
+    const QByteArray deep = QByteArray("<a>").repeated(100000) + QByteArray("</a>").repeated(100000);
+    const QByteArray readFailure = "Updating failed as there was an error reading the updates description file.\n";
+    const QByteArray configFailure = "Updating failed as there was an error reading the Corvantis Updater configuration file.\n";
+    QTest::newRow("description from a pipe") << "cat \"$1/updates.xml\" | \"$0\" check -u lum -d /dev/stdin"
+                                             << QByteArray() << 0 << QByteArray() << "";
+    QTest::newRow("named pipe with a writer")
+        << "mkfifo \"$1/fifo\"; cat \"$1/updates.xml\" > \"$1/fifo\" & \"$0\" check -u lum -d \"$1/fifo\""
+        << QByteArray() << 0 << QByteArray() << "";
+    QTest::newRow("named pipe whose writer has gone") << "mkfifo \"$1/fifo\"; \"$0\" check -u lum -d \"$1/fifo\""
+                                                      << QByteArray() << 9 << readFailure << "Error: unexpected end of file";
+    QTest::newRow("more than 256 MB") << "head -c 268435457 /dev/zero | \"$0\" check -u lum -d /dev/stdin" << QByteArray()
+                                      << 9 << readFailure << "Error: XML file '/dev/stdin' is larger than 268435456 bytes!.";
+    QTest::newRow("nested too deep") << "\"$0\" check -u lum -d \"$1/deep.xml\"" << QByteArray() << 9 << readFailure
+                                     << "Error: elements nested deeper than 256 levels, line: 1, column: 769.";
+    QTest::newRow("reader of the listing gone") << "\"$0\" check -u lum -d \"$1/many.xml\" > >(head -c 1 > /dev/null)"
+                                                << QByteArray() << 0 << QByteArray()
+                                                << "Can not write to the standard output: Broken pipe. The run goes on.";
+    QTest::newRow("standard error closed") << "\"$0\" check -u lum -d \"$1/deep.xml\" 2>&-" << QByteArray() << 9
+                                           << QByteArray() << "Can not write to the standard error";
+    QTest::newRow("configuration nested too deep") << "\"$0\" check -u lum -d \"$1/updates.xml\""
+                                                   << "<CorvantisUpdaterConfig>" + deep + "</CorvantisUpdaterConfig>" << 7
+                                                   << configFailure << "";
+    QTest::newRow("named configuration nested too deep") << "\"$0\" download -u lum --config \"$1/deep.xml\""
+                                                         << QByteArray() << 1 << configFailure << "";
+}
+
+void TestCheck::hostileInputs()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, config);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    QFETCH(QString, logged);
+    const QString files = m_sandbox->path("files");
+    QStringList many;
+    for (int i = 0; i < 2000; ++i) // a listing longer than a pipe holds
+        many << QString("lum.5.6.1-%1.en_US.corvantis.win").arg(i);
+    const QByteArray deep = QByteArray("<a>").repeated(100000) + QByteArray("</a>").repeated(100000);
+    QVERIFY(QDir().mkpath(files) && QFile::copy(DataPath("updater/updates.xml"), files + "/updates.xml")
+            && WriteFile(files + "/many.xml", DescriptionXml(many)) && WriteFile(files + "/deep.xml", deep));
+    if (!config.isEmpty())
+        QVERIFY(WriteFile(configFile(), config));
+    RunOptions options;
+    options.environment = m_sandbox->environment();
+    // The program runs last in the background, so that its pid is known for its log lines.
+    const RunResult run = Run("bash", {"-c", command + " & echo $! > \"$1/pid\"; wait $!", ProgramPath(), files}, options);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.err, err);
+    const QStringList lines = LogLinesOf(*m_sandbox, ReadFile(files + "/pid").trimmed().toLongLong());
+    if (!logged.isEmpty())
+        QVERIFY2(lines.filter(logged).size() == 1, qPrintable(lines.join('\n')));
+    QCOMPARE(ReadFile(files + "/deep.xml"), deep);
+    if (!config.isEmpty())
+        QCOMPARE(ReadFile(configFile()), config);
+    else if (exitCode == 0 && IsRoot()) // the run's record is kept, whoever reads its output
+        QVERIFY(QFile::exists(configFile()));
+    if (exitCode == 0)
+        QVERIFY(QFile::exists(m_sandbox->path("xdgconfig/Corvantis Software/Corvantis Lumen.conf")));
 }
 
 void TestCheck::configurationIsNotWrittenByOthers()
@@ -177,7 +248,7 @@ void TestCheck::configurationIsWrittenByAdministrator()
     QVERIFY(created.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CorvantisUpdaterConfig"));
     QVERIFY(created.contains("<ProductName>Corvantis Lumen</ProductName>"));
     QVERIFY(!created.contains("lum.5.6.1-36500"));
-    QVERIFY(LogLinesOf(*m_sandbox, first.pid).filter("failed").isEmpty());
+    QVERIFY(LogLinesOf(first).filter("failed").isEmpty());
 
     // A later run keeps installed records and elements it does not know, and drops the others.
     const QString installed = "lum.5.6.0-36436.hotfix2.en_US.corvantis.win";
@@ -192,7 +263,7 @@ void TestCheck::configurationIsWrittenByAdministrator()
     QVERIFY(written.contains(installed.toUtf8()));
     QVERIFY(!written.contains(downloaded.toUtf8()));
     QVERIFY(written.contains("<RemindPeriod>3</RemindPeriod>"));
-    const QStringList removed = LogLinesOf(*m_sandbox, run.pid).filter("Update has insufficient status");
+    const QStringList removed = LogLinesOf(run).filter("Update has insufficient status");
     QCOMPARE(removed.size(), 1);
     QCOMPARE(LogText(removed.first()),
              "Update has insufficient status 2. Update record " + downloaded

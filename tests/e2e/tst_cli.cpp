@@ -100,7 +100,7 @@ void TestCli::nonAdministratorDownloadIsRefusedSilently()
     QCOMPARE(run.exitCode, 13);
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(run.err, QByteArray());
-    const QStringList lines = LogLinesOf(m_sandbox, run.pid);
+    const QStringList lines = LogLinesOf(run);
     QCOMPARE(lines.size(), 1);
     QCOMPARE(LogText(lines.first()), QString("kvr_updater_ctl: The updater requires authentication to download."));
     QCOMPARE(LogMark(lines.first()), QString("F"));

@@ -1,74 +1,14 @@
-// One updater at a time: the instance lock and the record of a background download, seen from outside.
+// One updater at a time: the instance lock and the record of a background download, seen from outside,
+// with a real transfer in flight.
+#include "documents.h"
 #include "kvrtest.h"
+#include "servers.h"
 
 #include <QtTest>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace KvrTest;
-
-namespace {
-
-// A run of the program that stays inside its event loop: it reads its updates description
-// from a FIFO, which blocks until the test writes the description.
-class BlockedRun
-{
-public:
-    BlockedRun(const Sandbox& sandbox, const QStringList& arguments)
-        : m_fifo(sandbox.path("description.fifo"))
-    {
-        ::unlink(QFile::encodeName(m_fifo).constData());
-        if (::mkfifo(QFile::encodeName(m_fifo).constData(), 0600) != 0)
-            return;
-        m_process.setProcessEnvironment(sandbox.environment());
-        QStringList words = arguments;
-        words.replaceInStrings("@FIFO@", m_fifo);
-        m_process.start(ProgramPath(), words);
-    }
-    ~BlockedRun()
-    {
-        if (m_writer >= 0)
-            ::close(m_writer);
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    // Waits until the program is opening the FIFO, i.e. has passed start-up and holds the lock.
-    bool waitUntilBlocked()
-    {
-        QDeadlineTimer deadline(30000);
-        while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-            m_writer = ::open(QFile::encodeName(m_fifo).constData(), O_WRONLY | O_NONBLOCK);
-            if (m_writer >= 0)
-                return true;
-            QThread::msleep(20);
-        }
-        return false;
-    }
-    // Hands the program its description and waits for it to end.
-    int finish(const QByteArray& description)
-    {
-        // The pipe holds the whole description, so the non-blocking write does not fall short.
-        if (m_writer >= 0 && ::write(m_writer, description.constData(), size_t(description.size())) != description.size())
-            return -2;
-        ::close(m_writer);
-        m_writer = -1;
-        if (!m_process.waitForFinished(30000))
-            return -3;
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    }
-    QProcess& process() { return m_process; }
-
-private:
-    QString m_fifo;
-    QProcess m_process;
-    int m_writer = -1;
-};
-
-} // namespace
 
 class TestInstance : public QObject
 {
@@ -84,16 +24,25 @@ private slots:
 
 private:
     RunResult run(const QStringList& arguments);
+    QStringList heldDownload() const;
+    bool waitUntilHeld() const;
     QString pidFile() const;
     QScopedPointer<Sandbox> m_sandbox;
-    QByteArray m_description;
+    QScopedPointer<FaultServer> m_server;
+    QByteArray m_file;
 };
 
 void TestInstance::init()
 {
     m_sandbox.reset(new Sandbox);
-    m_description = ReadFile(DataPath("updater/updates.xml"));
-    QVERIFY(!m_description.isEmpty());
+    // The server sends the start of held.upd and then waits until the test puts "go" beside it.
+    m_server.reset(new FaultServer);
+    m_file = QByteArray(3000000, 'h');
+    QVERIFY(m_server->put("held.upd", m_file) && m_server->put("free.upd", "free"));
+    QVERIFY(m_server->setScript(QJsonArray{QJsonObject{{"path", "/held.upd"}, {"method", "GET"}, {"file", "held.upd"},
+                                                       {"stall_at", 100000}, {"until", "go"}, {"stall", 60}}}));
+    QVERIFY2(m_server->start(), m_server->log().constData());
+    QVERIFY(WriteFile(m_sandbox->path("held.xml"), DescriptionXml({"held:0:0:0:2930"}, m_server->url("/"))));
 }
 
 RunResult TestInstance::run(const QStringList& arguments)
@@ -101,6 +50,23 @@ RunResult TestInstance::run(const QStringList& arguments)
     RunOptions options;
     options.environment = m_sandbox->environment();
     return Run(arguments, options);
+}
+
+QStringList TestInstance::heldDownload() const
+{
+    return {"download", "-u", "lum", "-d", m_sandbox->path("held.xml"), "-p", m_sandbox->downloads()};
+}
+
+bool TestInstance::waitUntilHeld() const
+{
+    QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        const QList<Request> requests = m_server->requests();
+        if (!requests.isEmpty() && requests.last().method == "GET")
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
 }
 
 QString TestInstance::pidFile() const
@@ -112,34 +78,39 @@ QString TestInstance::pidFile() const
 
 void TestInstance::secondUpdaterIsRefused()
 {
-    BlockedRun first(*m_sandbox, {"check", "-u", "lum", "-d", "@FIFO@"});
-    QVERIFY(first.waitUntilBlocked());
+    RunOptions options;
+    options.environment = m_sandbox->environment();
+    Running first(heldDownload(), options);
+    QVERIFY(waitUntilHeld());
     const QString description = DataPath("updater/updates.xml");
 
     const RunResult second = run({"check", "-u", "lum", "-d", description});
     QCOMPARE(second.exitCode, 12);
     QCOMPARE(second.out, QByteArray());
     QCOMPARE(second.err, QByteArray());
-    QCOMPARE(LogLinesOf(*m_sandbox, second.pid).filter("Updater process is running already.").size(), 1);
+    QCOMPARE(LogLinesOf(second).filter("Updater process is running already.").size(), 1);
 
     const RunResult fork = run({"check", "-u", "lum", "-d", description, "--fork-of-updater"});
     QCOMPARE(fork.exitCode, 0);
     QVERIFY(fork.out.startsWith("UUID"));
 
-    // A background run needs the lock too; beside the running one it works, and its record goes
-    // when it ends.
+    // A background run needs the lock too; beside the running one it works (up to its folder check,
+    // as a background run would retry a failing transfer for minutes), and its record goes when it ends.
     QCOMPARE(run({"download", "-u", "lum", "-d", description, "-bd"}).exitCode, 12);
     QVERIFY(!QFile::exists(pidFile()));
-    QCOMPARE(run({"download", "-u", "lum", "-d", description, "-bd", "-fu", "-p", m_sandbox->downloads()}).exitCode, 8);
+    QCOMPARE(run({"download", "-u", "lum", "-d", description, "-bd", "-fu", "-p", description}).exitCode, 29);
     QVERIFY(!QFile::exists(pidFile()));
 
     // Copying one file takes no part in single-instance control.
-    const RunResult file = run({"download", "-u", "file", "-f", "http://127.0.0.1:9/a.bin", "-p",
-                                m_sandbox->downloads()});
-    QCOMPARE(file.exitCode, 8);
+    QVERIFY(QDir().mkpath(m_sandbox->path("other")));
+    const RunResult file = run({"download", "-u", "file", "-f", m_server->url("/free.upd"), "-p", m_sandbox->path("other")});
+    QCOMPARE(file.exitCode, 0);
+    QCOMPARE(ReadFile(m_sandbox->path("other/free.upd")), QByteArray("free"));
 
-    QCOMPARE(first.finish(m_description), 0);
-    QVERIFY(first.process().readAllStandardOutput().startsWith("UUID"));
+    QVERIFY(m_server->put("go", QByteArray()));
+    const RunResult held = first.finish();
+    QCOMPARE(held.exitCode, 0);
+    QCOMPARE(ReadFile(m_sandbox->downloads() + "/held.upd"), m_file);
 
     // The lock went with the first process.
     QCOMPARE(run({"check", "-u", "lum", "-d", description}).exitCode, 0);
@@ -147,18 +118,18 @@ void TestInstance::secondUpdaterIsRefused()
 
 void TestInstance::foregroundRunStopsBackgroundDownload()
 {
-    BlockedRun background(*m_sandbox, {"download", "-u", "lum", "-d", "@FIFO@", "-bd"});
-    QVERIFY(background.waitUntilBlocked());
-    const qint64 pid = background.process().processId();
-    QCOMPARE(ReadFile(pidFile()), QByteArray::number(pid));
+    RunOptions options;
+    options.environment = m_sandbox->environment();
+    Running background(heldDownload() << "-bd", options);
+    QVERIFY(waitUntilHeld());
+    QCOMPARE(ReadFile(pidFile()), QByteArray::number(background.pid()));
 
     const RunResult foreground = run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")});
     QCOMPARE(foreground.exitCode, 0);
     QVERIFY(foreground.out.startsWith("UUID"));
-    QVERIFY(background.process().waitForFinished(10000));
-    QCOMPARE(background.process().exitStatus(), QProcess::CrashExit); // killed
+    QCOMPARE(background.finish(10000).exitCode, -1); // killed
     QVERIFY(!QFile::exists(pidFile()));
-    QCOMPARE(LogLinesOf(*m_sandbox, foreground.pid).filter(QString("Kill( %1 )").arg(pid)).size(), 1);
+    QCOMPARE(LogLinesOf(foreground).filter(QString("Kill( %1 )").arg(background.pid())).size(), 1);
 }
 
 void TestInstance::unusablePidFile_data()
@@ -188,7 +159,7 @@ void TestInstance::unusablePidFile()
     QCOMPARE(foreground.out, QByteArray());
     QCOMPARE(ReadFile(pidFile()), content); // the record stays
     logged.replace("@DEAD@", QString::fromLatin1(dead)).replace("@FILE@", pidFile());
-    QCOMPARE(LogLinesOf(*m_sandbox, foreground.pid).filter(logged).size(), 1);
+    QCOMPARE(LogLinesOf(foreground).filter(logged).size(), 1);
 }
 
 void TestInstance::pidFileThatCannotBeWritten()
@@ -197,7 +168,7 @@ void TestInstance::pidFileThatCannotBeWritten()
     QVERIFY(QDir().mkpath(pidFile())); // a folder where the record goes
     const RunResult background = run({"download", "-u", "lum", "-d", DataPath("updater/updates.xml"), "-bd"});
     QCOMPARE(background.exitCode, 14);
-    QCOMPARE(LogLinesOf(*m_sandbox, background.pid).filter("Can not open " + pidFile()).size(), 1);
+    QCOMPARE(LogLinesOf(background).filter("Can not open " + pidFile()).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestInstance)

@@ -70,6 +70,11 @@ QProcessEnvironment Sandbox::environment() const
     env.insert("TZ", "UTC");
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
         env.remove(QString::fromLatin1(name));
+    // The tester's own proxy settings would send every request of a run elsewhere.
+    for (const char* name : {"auto_proxy", "http_proxy", "https_proxy", "all_proxy", "no_proxy"}) {
+        env.remove(QString::fromLatin1(name));
+        env.remove(QString::fromLatin1(name).toUpper());
+    }
     return env;
 }
 
@@ -86,40 +91,74 @@ RunResult Run(const QStringList& arguments, const RunOptions& options)
 
 RunResult Run(const QString& program, const QStringList& arguments, const RunOptions& options)
 {
-    QProcess process;
-    process.setProcessEnvironment(options.environment);
-    if (!options.workingDirectory.isEmpty())
-        process.setWorkingDirectory(options.workingDirectory);
-    if (options.asNobody) {
-        QStringList wrapped = {"--reuid=65534", "--regid=65534", "--clear-groups", program};
-        wrapped += arguments;
-        process.start("setpriv", wrapped);
-    } else {
-        process.start(program, arguments);
-    }
-    RunResult result;
-    if (!process.waitForStarted(10000))
-        return result;
-    result.pid = process.processId();
-    if (!options.input.isEmpty())
-        process.write(options.input);
-    process.closeWriteChannel();
-    result.finished = process.waitForFinished(options.timeoutMs);
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+    return Running(program, arguments, options).finish(options.timeoutMs);
 }
 
-QStringList LogLinesOf(const QString& logPath, qint64 pid)
+Running::Running(const QStringList& arguments, const RunOptions& options)
+    : Running(ProgramPath(), arguments, options)
+{
+}
+
+Running::Running(const QString& program, const QStringList& arguments, const RunOptions& options)
+{
+    m_process.setProcessEnvironment(options.environment);
+    if (!options.workingDirectory.isEmpty())
+        m_process.setWorkingDirectory(options.workingDirectory);
+    m_result.logStart = LogStart(options.environment);
+    if (options.asNobody)
+        m_process.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments);
+    else
+        m_process.start(program, arguments);
+    if (!m_process.waitForStarted(10000))
+        return;
+    m_result.pid = m_process.processId();
+    if (!options.input.isEmpty())
+        m_process.write(options.input);
+    m_process.closeWriteChannel();
+}
+
+Running::~Running()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+RunResult Running::finish(int timeoutMs)
+{
+    if (m_result.pid == 0)
+        return m_result;
+    m_result.finished = m_process.waitForFinished(timeoutMs);
+    if (!m_result.finished) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    m_result.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    m_result.out += m_process.readAllStandardOutput();
+    m_result.err += m_process.readAllStandardError();
+    return m_result;
+}
+
+namespace {
+
+const char kSharedLog[] = "/var/log/corvantis-lum.log";
+const qint64 kSharedLogLimit = 8 << 20;
+
+// The part of a file from the offset on.
+QByteArray ReadFrom(const QString& path, qint64 offset)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        return QByteArray();
+    return file.readAll();
+}
+
+QStringList LinesOfPid(const QByteArray& text, qint64 pid)
 {
     QStringList lines;
     const QString marker = QStringLiteral(":%1:").arg(pid);
-    for (const QString& line : QString::fromUtf8(ReadFile(logPath)).split(QLatin1Char('\n'))) {
+    for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
         const int slash = line.indexOf(QLatin1Char('/'));
         const int end = slash >= 0 ? line.indexOf(QLatin1String("/ "), slash + 1) : -1;
         if (end > slash && line.midRef(slash, end - slash).contains(marker))
@@ -128,10 +167,47 @@ QStringList LogLinesOf(const QString& logPath, qint64 pid)
     return lines;
 }
 
-QStringList LogLinesOf(const Sandbox& sandbox, qint64 pid)
+} // namespace
+
+LogPositions LogStart(const QProcessEnvironment& environment)
 {
-    return LogLinesOf(QStringLiteral("/var/log/corvantis-lum.log"), pid)
-           + LogLinesOf(sandbox.stateDir() + QStringLiteral("/corvantis-lum.log"), pid);
+    MoveAsideWhenLarge(QString::fromLatin1(kSharedLog), kSharedLogLimit);
+    LogPositions positions;
+    for (const QString& path : {QString::fromLatin1(kSharedLog),
+                                environment.value("XDG_STATE_HOME") + QStringLiteral("/corvantis-lum.log")}) {
+        LogPosition position{path};
+        position.inode = FileIdentity(path, &position.size);
+        positions << position;
+    }
+    return positions;
+}
+
+QStringList LogLinesSince(const LogPositions& start, qint64 pid)
+{
+    QByteArray text;
+    for (const LogPosition& position : start) {
+        const quint64 inode = FileIdentity(position.path);
+        if (position.inode != 0 && inode == position.inode) {
+            text += ReadFrom(position.path, position.size);
+            continue;
+        }
+        // The file was moved aside (or did not exist): the rest of the old one, then the new one.
+        const QString moved = position.path + QStringLiteral(".1");
+        if (position.inode != 0 && FileIdentity(moved) == position.inode)
+            text += ReadFrom(moved, position.size);
+        text += ReadFrom(position.path, 0);
+    }
+    return LinesOfPid(text, pid);
+}
+
+QStringList LogLinesOf(const QString& logPath, qint64 pid)
+{
+    return LinesOfPid(ReadFile(logPath), pid);
+}
+
+QStringList LogLinesOf(const RunResult& run)
+{
+    return LogLinesSince(run.logStart, run.pid);
 }
 
 QString LogText(const QString& line)

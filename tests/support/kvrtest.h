@@ -5,10 +5,12 @@
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QMap>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVector>
 
 #include "platformtest.h"
 
@@ -63,12 +65,22 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Where a log file ended before a run: its identity and size, so that only what the run
+// appended is read back.
+struct LogPosition {
+    QString path;
+    quint64 inode = 0;
+    qint64 size = 0;
+};
+using LogPositions = QVector<LogPosition>;
+
 struct RunResult {
     int exitCode = -1;
     bool finished = false;
     qint64 pid = 0;
     QByteArray out;
     QByteArray err;
+    LogPositions logStart; // the shared log and the per-user fallback, before the run
 };
 
 struct RunOptions {
@@ -83,10 +95,33 @@ struct RunOptions {
 RunResult Run(const QStringList& arguments, const RunOptions& options = RunOptions());
 RunResult Run(const QString& program, const QStringList& arguments, const RunOptions& options);
 
+// A run that goes on while the test acts on it; a run still going at destruction is killed.
+class Running
+{
+public:
+    explicit Running(const QStringList& arguments, const RunOptions& options = RunOptions());
+    Running(const QString& program, const QStringList& arguments, const RunOptions& options);
+    ~Running();
+    qint64 pid() const { return m_result.pid; }
+    QProcess& process() { return m_process; }
+    // Waits for the end (killing the run after timeoutMs); a run killed by a signal has exit code -1.
+    RunResult finish(int timeoutMs = 60000);
+
+private:
+    QProcess m_process;
+    RunResult m_result;
+};
+
 // The log lines that the process with this id wrote to the log file at logPath.
 QStringList LogLinesOf(const QString& logPath, qint64 pid);
-// The log lines of a run in the sandbox: from /var/log and from the sandbox's per-user fallback.
-QStringList LogLinesOf(const Sandbox& sandbox, qint64 pid);
+// The ends of the shared log and of the per-user fallback that a run in this environment writes to.
+// The shared log is first moved aside to "<log>.1" once it passes 8 MiB, so that test runs do not
+// fill the machine's log; a later read follows the move.
+LogPositions LogStart(const QProcessEnvironment& environment);
+// The log lines that the process with this id appended after the positions.
+QStringList LogLinesSince(const LogPositions& start, qint64 pid);
+// The log lines of a finished run.
+QStringList LogLinesOf(const RunResult& run);
 // The message part of a log line (after "/component:pid:tid/ "), and its level mark.
 QString LogText(const QString& line);
 QString LogMark(const QString& line);

@@ -17,6 +17,16 @@ bool UnderWine();
 bool IsRoot();
 // Id of the calling thread as the log writes it.
 quint64 ThreadId();
+// Hands a file, or a folder with all it holds, to the nobody account (links themselves, not their targets).
+void GiveToNobody(const QString& path);
+
+// An identity of the file at path that changes when another file takes its name (0 when there is
+// none), and its size.
+quint64 FileIdentity(const QString& path, qint64* size = nullptr);
+// Moves the log file at path aside to "<path>.1" once it passes limit bytes. Suites of several
+// checkouts run at once, so the move is made under a lock on the file itself, and only by the one
+// that still sees it at the path.
+void MoveAsideWhenLarge(const QString& path, qint64 limit);
 
 // Makes the files created from now on private to their owner, so that a check sees what the code
 // itself opens up.

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QTextCodec>
 #include <QtTest>
 
 const QString kProduct = "<Product%1><ProductName>P</ProductName><UpdateEnabled>1</UpdateEnabled></Product>";
@@ -39,7 +40,6 @@ class TestBaseNode : public QObject
 private slots:
     void initTestCase()
     {
-        qSetGlobalQHashSeed(0); // the DOM orders attributes by hash
         logged();
     }
 
@@ -143,6 +143,44 @@ private slots:
         if (!sparse) // a failed write leaves the file as far as it was written
             QCOMPARE(KvrTest::ReadFile(old.fileName()), result == 0 ? text : before);
         QCOMPARE(logged(), sparse ? QStringList("FUnable to write to file '" + old.fileName() + "'") : QStringList());
+    }
+
+    void nesting_data()
+    {
+        // Nesting is limited before the DOM parses (it recurses once per level): the error of a
+        // parse, with where the first element too deep starts.
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("error"); // empty: the document reads
+        const auto nested = [](int levels, const QByteArray& inner = QByteArray()) {
+            return "<CorvantisUpdates>" + QByteArray("<a>").repeated(levels - 1) + inner
+                   + QByteArray("</a>").repeated(levels - 1) + "</CorvantisUpdates>";
+        };
+        const QString tooDeep = "Error: elements nested deeper than 256 levels, line: %1, column: %2.\n";
+        QTest::newRow("at the limit") << nested(256) << QString();
+        QTest::newRow("one level more") << nested(257) << tooDeep.arg(1).arg(19 + 3 * 255);
+        QTest::newRow("far too deep") << nested(100000) << tooDeep.arg(1).arg(19 + 3 * 255);
+        QTest::newRow("markup in comments, CDATA and attributes does not count")
+            << nested(250, "<!--" + QByteArray("<b>").repeated(9) + "--><![CDATA[<b><b><b><b><b><b><b>]]><?b <b><b>?><b x='/>'/>")
+            << QString();
+        QTest::newRow("elements from entities count")
+            << "<!DOCTYPE a [<!ENTITY e \"" + QByteArray("<b>").repeated(100) + "\">]>\n<CorvantisUpdates>&e;&e;&e;"
+                   + QByteArray("</b>").repeated(300) + "</CorvantisUpdates>"
+            << tooDeep.arg(2).arg(27); // where the parser stands
+        QTest::newRow("in UTF-16") << QTextCodec::codecForName("UTF-16")->fromUnicode(QString(nested(300))) << tooDeep.arg(1).arg(786);
+    }
+
+    void nesting()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, error);
+        QVERIFY(KvrTest::WriteFile(path("nested.xml"), document));
+        CUpdates updates;
+        QCOMPARE(updates.loadFromFile(path("nested.xml")), error.isEmpty() ? 0 : RC_XML_READ_FAILED);
+        QCOMPARE(updates.getErrorMessage(), error);
+        if (!document.startsWith("<!") && !document.startsWith('\xff')) { // the same, given as text
+            QCOMPARE(updates.fromXmlString(QString::fromUtf8(document)), error.isEmpty() ? 0 : RC_XML_READ_FAILED);
+            QCOMPARE(updates.getErrorMessage(), error);
+        }
     }
 
     void identifiers_data()

@@ -43,7 +43,6 @@ class TestRecords : public QObject
 private slots:
     void initTestCase()
     {
-        qSetGlobalQHashSeed(0); // the DOM orders attributes by hash
         qputenv("TZ", "XYZ-1");  // one hour east of UTC, no daylight saving
         tzset();
         qputenv("CORVANTIS_CONFIG_DIR", m_dir.filePath("config").toUtf8());
@@ -165,13 +164,25 @@ private slots:
         }
     }
 
-    void dateTimeHeldAsLocalTime()
+    void dateTimes_data()
     {
-        // 12:00 UTC is 13:00 here; the golden files show it written back unchanged.
-        CUpdates description;
-        QCOMPARE(description.loadFromFile(Data("description.xml")), 0);
-        const QDateTime held = description.Product.first()->Version.first()->Update.first()->DateTime();
-        QCOMPARE(held.toString("yyyy-MM-dd hh:mm:ss"), QString("2015-03-01 13:00:00"));
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("held"); // local time, one hour east of UTC; empty for none
+        QTest::newRow("UTC, held as local time") << "2015-03-01 12:00:00" << "2015-03-01 13:00:00";
+        QTest::newRow("sign in the hour") << "2015-03-01 +1:00:00" << "";
+        QTest::newRow("sign in the minutes") << "2015-03-01 12:+0:00" << "";
+        QTest::newRow("one digit") << "2015-03-01 1:00:00" << "";
+        QTest::newRow("no such day") << "2015-02-30 12:00:00" << "";
+    }
+
+    void dateTimes()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, held);
+        QDateTime value = QDateTime::currentDateTime();
+        XmlModel::ConvertText(text, value);
+        QCOMPARE(value.toString("yyyy-MM-dd hh:mm:ss"), held);
+        QCOMPARE(XmlModel::ValueText(value), held.isEmpty() ? QString() : text);
     }
 
     void defaults()

@@ -2,7 +2,6 @@
 #include "kvrtest.h"
 
 #include <QDir>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
@@ -40,8 +39,7 @@ private slots:
     void catalogue();
 
 private:
-    QStringList m_code;    // context and source of each text the code passes through tr()
-    QStringList m_pending; // translated ahead of the code that prints them
+    QStringList m_code; // context and source of each text the code passes through tr()
 };
 
 void TestTranslations::initTestCase()
@@ -54,14 +52,6 @@ void TestTranslations::initTestCase()
     m_code = ReadCatalogue(dir.filePath("code.ts")).keys();
     QVERIFY(m_code.contains("QObject\nYou have the latest version of the Corvantis Software."));
 
-    QStringList printed;
-    for (const QJsonValue& text : QJsonDocument::fromJson(ReadFile(DataPath("i18n/pending.json"))).array()) {
-        m_pending << "QObject\n" + text.toString();
-        if (m_code.contains(m_pending.last()))
-            printed << text.toString();
-    }
-    QVERIFY2(printed.isEmpty(), qPrintable("the code translates these now; remove them from "
-                                           "tests/data/i18n/pending.json:\n" + printed.join('\n')));
 }
 
 void TestTranslations::catalogue_data()
@@ -85,7 +75,7 @@ void TestTranslations::catalogue()
     }
     for (auto it = catalogue.cbegin(); it != catalogue.cend(); ++it) {
         const QString source = it.key().section('\n', 1);
-        if (!m_code.contains(it.key()) && !m_pending.contains(it.key()))
+        if (!m_code.contains(it.key()))
             faults << "not translated by the code: " + it.key();
         if (it->isEmpty())
             faults << "unfinished: " + it.key();

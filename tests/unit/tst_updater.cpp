@@ -71,9 +71,9 @@ void TestUpdater::firstResultStands()
     auto updater = makeUpdater({"check", "-u", "lum", "-d", "x"});
     QEventLoop loop;
     QTimer::singleShot(0, [&] {
-        updater->Finish(9);
+        updater->Finish(CUpdater::ResultDescriptionUnreadable);
         updater->ActivateStateMachine(CUpdater::StateUpdatesFound);
-        updater->Finish(4);
+        updater->Finish(CUpdater::ResultUpToDate);
     });
     QTimer::singleShot(10000, &loop, [&] { loop.exit(-100); });
     QCOMPARE(loop.exec(), 9);
@@ -197,9 +197,10 @@ void TestUpdater::localizedText()
 void TestUpdater::downloadFolderAndQueue()
 {
     auto updater = makeUpdater({"download", "-u", "lum", "-d", "x"});
-    QCOMPARE(updater->CheckDownloadFolder(-5, m_sandbox->downloads()), 0); // a negative need is no need
-    QCOMPARE(updater->CheckDownloadFolder(1, QString()), 29);
-    QCOMPARE(updater->CheckDownloadFolder(std::numeric_limits<qint64>::max(), m_sandbox->downloads()), 30);
+    QCOMPARE(updater->CheckDownloadFolder(-5, m_sandbox->downloads()), CUpdater::ResultOk); // a negative need is no need
+    QCOMPARE(updater->CheckDownloadFolder(1, QString()), CUpdater::ResultNoDownloadFolder);
+    QCOMPARE(updater->CheckDownloadFolder(std::numeric_limits<qint64>::max(), m_sandbox->downloads()),
+             CUpdater::ResultNoDiskSpace);
 
     // Totals count the records still to download, in 64 bits.
     const QString config = m_sandbox->path("config.xml");

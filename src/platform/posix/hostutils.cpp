@@ -11,10 +11,12 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/random.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -256,6 +258,22 @@ QString NewUuidText()
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0f) | 0x40); // version 4: random
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3f) | 0x80); // variant 1 (RFC 4122)
     return UuidText(bytes);
+}
+
+void SettleLocalTimeZone()
+{
+    // Without TZ, the C library examines /etc/localtime (a stat at least) at every tzset(), which Qt
+    // calls before each conversion; with TZ naming that same file it reads it once.
+    if (std::getenv("TZ") == nullptr)
+        setenv("TZ", ":/etc/localtime", 0);
+    tzset();
+}
+
+void TuneAllocatorForDocuments()
+{
+#ifdef M_MXFAST
+    mallopt(M_MXFAST, 0); // glibc's fast bins: none
+#endif
 }
 
 } // namespace HostUtils

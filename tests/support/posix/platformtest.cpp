@@ -3,7 +3,9 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -120,16 +122,43 @@ void UnmountSmallVolume(const QString& path)
     QProcess::execute("umount", {path});
 }
 
-void Sandbox::giveToNobody() const
+void GiveToNobody(const QString& path)
 {
     auto give = [](const QString& p) {
-        if (::chown(QFile::encodeName(p).constData(), kNobody, kNobody) != 0)
+        if (::lchown(QFile::encodeName(p).constData(), kNobody, kNobody) != 0)
             qWarning("chown %s failed", qPrintable(p));
     };
-    give(path());
-    QDirIterator it(path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    give(path);
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext())
         give(it.next());
+}
+
+void Sandbox::giveToNobody() const
+{
+    GiveToNobody(path());
+}
+
+quint64 FileIdentity(const QString& path, qint64* size)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 0;
+    if (size != nullptr)
+        *size = st.st_size;
+    return st.st_ino;
+}
+
+void MoveAsideWhenLarge(const QString& path, qint64 limit)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_size > limit && FileIdentity(path) == st.st_ino)
+        ::rename(name.constData(), (name + ".1").constData());
+    ::close(fd);
 }
 
 } // namespace KvrTest
