@@ -17,6 +17,8 @@ bool UnderWine();
 bool IsRoot();
 // Id of the calling thread as the log writes it.
 quint64 ThreadId();
+// Makes link a symbolic link to target; false when the system cannot.
+bool MakeSymbolicLink(const QString& target, const QString& link);
 // Hands a file, or a folder with all it holds, to the nobody account (links themselves, not their targets).
 void GiveToNobody(const QString& path);
 

@@ -224,4 +224,15 @@ QString NewUuidText()
     return UuidText(bytes);
 }
 
+void SettleLocalTimeZone()
+{
+    // Without TZ the C runtime asks Windows for the zone, which reads no file; a POSIX-style TZ
+    // written here could not carry Windows' daylight-saving rules.
+}
+
+void TuneAllocatorForDocuments()
+{
+    // The Windows heap offers no such setting; its low-fragmentation lists are its own choice.
+}
+
 } // namespace HostUtils

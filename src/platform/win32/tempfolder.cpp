@@ -1,71 +1,34 @@
 #include "platform/tempfolder.h"
 
 #include "platform/log.h"
+#include "platform/win32/ownership.h"
 
 #include <QDir>
 
-#include <vector>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-#include <aclapi.h>
 
 namespace {
-
-// A security identifier held in a buffer.
-using Sid = std::vector<BYTE>;
-
-// The user of this process and the default owner of what it creates (the Administrators group
-// for an elevated administrator).
-bool OwnersOfThisProcess(Sid& user, Sid& owner)
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    BYTE buffer[512];
-    DWORD size = 0;
-    bool ok = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) != 0;
-    if (ok) {
-        const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-        user.assign(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
-        ok = GetTokenInformation(token, TokenOwner, buffer, sizeof buffer, &size) != 0;
-    }
-    if (ok) {
-        const PSID sid = reinterpret_cast<TOKEN_OWNER*>(buffer)->Owner;
-        owner.assign(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
-    }
-    const DWORD error = ::GetLastError();
-    CloseHandle(token);
-    ::SetLastError(error);
-    return ok;
-}
 
 // 0 when the open file is a regular file of this user with a single name, else the reason.
 DWORD CheckPrivateFile(HANDLE file)
 {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info))
+    Win32::FileKind kind;
+    if (!Win32::KindOf(file, kind))
         return ::GetLastError();
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+    if (!kind.regular)
         return ERROR_INVALID_PARAMETER;
-    if (GetFileType(file) != FILE_TYPE_DISK)
-        return ERROR_INVALID_PARAMETER;
-    if (info.nNumberOfLinks != 1)
+    if (kind.names != 1)
         return ERROR_ACCESS_DENIED;
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD read = GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                                       nullptr, &descriptor);
-    if (read != ERROR_SUCCESS)
-        return read;
-    Sid user, defaultOwner;
-    DWORD result = ERROR_ACCESS_DENIED;
-    if (!OwnersOfThisProcess(user, defaultOwner))
-        result = ::GetLastError();
-    else if (owner != nullptr && (EqualSid(owner, user.data()) || EqualSid(owner, defaultOwner.data())))
-        result = ERROR_SUCCESS;
-    LocalFree(descriptor);
-    return result;
+    switch (Win32::OwnerOf(file)) {
+    case Win32::FileOwner::User:
+        return ERROR_SUCCESS;
+    case Win32::FileOwner::Unknown:
+        return ::GetLastError();
+    default:
+        return ERROR_ACCESS_DENIED;
+    }
 }
 
 } // namespace

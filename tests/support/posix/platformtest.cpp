@@ -122,6 +122,11 @@ void UnmountSmallVolume(const QString& path)
     QProcess::execute("umount", {path});
 }
 
+bool MakeSymbolicLink(const QString& target, const QString& link)
+{
+    return QFile::link(target, link);
+}
+
 void GiveToNobody(const QString& path)
 {
     auto give = [](const QString& p) {

@@ -182,6 +182,16 @@ void UnmountSmallVolume(const QString& /*path*/)
 {
 }
 
+bool MakeSymbolicLink(const QString& target, const QString& link)
+{
+    // QFile::link makes a shell shortcut on Windows, a plain file; a symbolic link is a reparse point.
+    const DWORD folder = QFileInfo(target).isDir() ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
+    return CreateSymbolicLinkW(QDir::toNativeSeparators(link).toStdWString().c_str(),
+                               QDir::toNativeSeparators(target).toStdWString().c_str(),
+                               folder | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)
+           != FALSE;
+}
+
 void GiveToNobody(const QString& /*path*/)
 {
     qWarning("files cannot be handed to another user here");
