@@ -67,9 +67,10 @@ void TestProxyE2e::initTestCase()
 {
     QVERIFY(m_authority.isValid());
     m_origin.reset(new Server(Nginx()));
-    m_secure.reset(new Server(Nginx(), m_authority.serverSettings()));
+    m_secure.reset(new Server(NginxTls(), m_authority.serverCertificate(), m_authority.serverKey()));
     m_tinyproxy.reset(new Server(Tinyproxy()));
     m_squid.reset(new Server(Squid()));
+    QVERIFY(WriteProxyPasswords(*m_squid));
     for (int i = 0; i < kFileSize; ++i)
         m_file += char('a' + i % 23);
     for (Server* server : {m_origin.data(), m_secure.data(), m_tinyproxy.data(), m_squid.data()}) {

@@ -208,11 +208,8 @@ void TestTransfer::runCase()
     options.environment = m_sandbox->environment();
     QString program = ProgramPath();
     if (row["tls"] == "trusted") {
-        // The authority is trusted in a private mount namespace, where it replaces the system's
-        // certificate folder (Qt reads that folder and ignores SSL_CERT_FILE and SSL_CERT_DIR).
-        arguments = QStringList{"-m", "sh", "-c", "mount --bind \"$0\" /etc/ssl/certs && exec \"$@\"",
-                                m_authority->trustStore(), program} + arguments;
-        program = "unshare";
+        arguments = TrustingCommand(m_authority->trustStore(), program) + arguments;
+        program = arguments.takeFirst();
     }
     const auto* fault = dynamic_cast<FaultServer*>(m_server.data());
     m_firstRequest = fault ? fault->requests().size() : 0;

@@ -12,5 +12,7 @@ constexpr char kProxyPassword[] = "Pr0xy-s\xc3\xab" "cret";
 
 const ServerKind& Tinyproxy(); // log: tinyproxy.log (one line per request, with its URL)
 const ServerKind& Squid();     // basic authentication; log: access.log
+// Writes the password file of a squid server (kProxyUser, kProxyPassword); before it starts.
+bool WriteProxyPasswords(const Server& squid);
 
 } // namespace KvrTest

@@ -215,4 +215,9 @@ mkdir store && cp ca.crt store/ && openssl rehash store
         qWarning("openssl: %s", openssl.readAll().constData());
 }
 
+QStringList TrustingCommand(const QString& trustStore, const QString& program)
+{
+    return {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/ssl/certs && exec \"$@\"", trustStore, program};
+}
+
 } // namespace KvrTest

@@ -93,4 +93,8 @@ private:
     bool m_valid = false;
 };
 
+// The command that runs program with the system's certificate folder replaced by trustStore, in a
+// private mount namespace (Qt reads that folder and ignores SSL_CERT_FILE and SSL_CERT_DIR).
+QStringList TrustingCommand(const QString& trustStore, const QString& program);
+
 } // namespace KvrTest
