@@ -89,6 +89,8 @@ void TestCheck::reports()
     QFETCH(QByteArray, out);
     QFETCH(QByteArray, err);
     QFETCH(QString, logged);
+    if (!NoUiLanguageFor(lang).isEmpty())
+        QSKIP(qPrintable(NoUiLanguageFor(lang)));
     const RunResult run = check(arguments, lang);
     QVERIFY(run.finished);
     QCOMPARE(run.out, out);
@@ -147,6 +149,8 @@ void TestCheck::hostileInputs_data()
 
 void TestCheck::hostileInputs()
 {
+    if (WindowsProgram())
+        QSKIP("host pipes, FIFOs and /dev/stdin around the program, in bash command lines");
     QFETCH(QString, command);
     QFETCH(QByteArray, config);
     QFETCH(int, exitCode);
@@ -182,8 +186,8 @@ void TestCheck::hostileInputs()
 
 void TestCheck::configurationIsNotWrittenByOthers()
 {
-    if (!IsRoot())
-        QSKIP("needs root to run the program as nobody");
+    if (!NoOtherUser().isEmpty())
+        QSKIP(qPrintable(NoOtherUser()));
     const RunResult run = check({"-u", "lum", "-d", DataPath("updater/updates.xml")}, QString(), true);
     QCOMPARE(run.exitCode, 0);
     QVERIFY(!run.out.isEmpty());
@@ -194,6 +198,8 @@ void TestCheck::configurationIsNotWrittenByOthers()
 
 void TestCheck::translations()
 {
+    if (!NoUiLanguageFor("de_DE.UTF-8").isEmpty())
+        QSKIP(qPrintable(NoUiLanguageFor("de_DE.UTF-8")));
     // The German test catalogue, found through the install location of the machine-wide settings.
     QVERIFY(m_sandbox->setInstallLocation(TestInstallLocation()));
     const RunResult listed = check({"-u", "lum", "-d", DataPath("updater/updates.xml")}, "de_DE.UTF-8");
@@ -225,6 +231,8 @@ void TestCheck::languages()
 {
     QFETCH(QString, lang);
     QFETCH(QString, catalogue);
+    if (!NoUiLanguageFor(lang).isEmpty())
+        QSKIP(qPrintable(NoUiLanguageFor(lang)));
     const QString source = QString::fromUtf8(kUpToDate).chopped(1);
     QString expected = source;
     if (!catalogue.isEmpty()) {

@@ -13,7 +13,12 @@ namespace KvrTest {
 
 QString ProgramPath()
 {
-    return QStringLiteral(KVR_PROGRAM);
+    return WindowsProgram() ? qEnvironmentVariable("KVR_WINDOWS_PROGRAM") : QStringLiteral(KVR_PROGRAM);
+}
+
+bool WindowsProgram()
+{
+    return !qEnvironmentVariableIsEmpty("KVR_WINDOWS_PROGRAM");
 }
 
 QString DataPath(const QString& name)
@@ -46,10 +51,71 @@ Argv::Argv(const QStringList& words)
     m_pointers.push_back(nullptr);
 }
 
+namespace {
+
+// Runs a registry tool of wine in the prefix of the Windows program, whose machine-wide and
+// per-user settings live in that prefix's registry.
+bool InWinePrefix(const QStringList& command)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(KVR_SOURCE_DIR "/scripts/wine-run"), command);
+    return tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+} // namespace
+
+QByteArray FromWindows(QByteArray text)
+{
+    return text.replace("\r\n", "\n").replace("Z:/", "/");
+}
+
+QString WindowsPath(const QString& path)
+{
+    return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+QString NoUiLanguageFor(const QString& lang)
+{
+    if (!WindowsProgram() || lang.isEmpty() || QFileInfo::exists(qEnvironmentVariable("LOCPATH") + '/' + lang))
+        return QString();
+    return QStringLiteral("wine takes the interface language from the C library's locale, and %1 is not among "
+                          "those generated into LOCPATH").arg(lang);
+}
+
 Sandbox::Sandbox()
 {
     for (const char* sub : {"home/Downloads", "config", "tmp", "state", "xdgconfig", "xdgsystem/Corvantis"})
         QDir().mkpath(path(QString::fromLatin1(sub)));
+    // The registry outlives a sandbox: a run of the Windows program starts without the settings
+    // of the runs before it, and with a direct connection.
+    const QByteArray fresh = "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Corvantis Software]\r\n"
+                             "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvantis]\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections]"
+                             "\r\n\"DefaultConnectionSettings\"=hex:46,00,00,00,00,00,00,00,01,00,00,00,00,00,00,00,"
+                             "00,00,00,00,00,00,00,00\r\n";
+    if (WindowsProgram() && WriteFile(path("fresh.reg"), fresh))
+        InWinePrefix({"regedit", "/S", WindowsPath(path("fresh.reg"))});
+}
+
+bool SetWindowsProxySettings(const QString& list, const QString& bypass, const QString& scriptUrl)
+{
+    // Version 0x46, a counter, the flags (1 direct, 2 fixed list, 4 script; 8, automatic detection,
+    // stays off), then the list, the bypass list and the script URL, each as a length and its bytes.
+    QByteArray blob;
+    auto dword = [&blob](quint32 value) {
+        for (int i = 0; i < 4; ++i)
+            blob += char((value >> (8 * i)) & 0xff);
+    };
+    dword(0x46);
+    dword(0);
+    dword(1 | (list.isEmpty() ? 0 : 2) | (scriptUrl.isEmpty() ? 0 : 4));
+    for (const QString& text : {list, bypass, scriptUrl}) {
+        dword(quint32(text.toLatin1().size()));
+        blob += text.toLatin1();
+    }
+    return InWinePrefix({"reg", "add", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+                         "/v", "DefaultConnectionSettings", "/t", "REG_BINARY", "/d", QString::fromLatin1(blob.toHex()),
+                         "/f"});
 }
 
 QString Sandbox::path(const QString& relative) const
@@ -80,6 +146,9 @@ QProcessEnvironment Sandbox::environment() const
 
 bool Sandbox::setInstallLocation(const QString& location) const
 {
+    if (WindowsProgram())
+        return InWinePrefix({"reg", "add", "HKLM\\SOFTWARE\\Corvantis\\Corvantis Lumen", "/v", "InstallLocation", "/t",
+                             "REG_SZ", "/d", WindowsPath(location), "/f"});
     return WriteFile(path("xdgsystem/Corvantis/Corvantis Lumen.conf"),
                      "[General]\nInstallLocation=" + QFile::encodeName(location) + "\n");
 }
@@ -105,7 +174,11 @@ Running::Running(const QString& program, const QStringList& arguments, const Run
     if (!options.workingDirectory.isEmpty())
         m_process.setWorkingDirectory(options.workingDirectory);
     m_result.logStart = LogStart(options.environment);
-    if (options.asNobody)
+    // The Windows program, run directly or by a command that it ends.
+    m_windows = program.endsWith(QLatin1String(".exe")) || (WindowsProgram() && arguments.contains(ProgramPath()));
+    if (program.endsWith(QLatin1String(".exe")))
+        m_process.start(QStringLiteral(KVR_SOURCE_DIR "/scripts/wine-run"), QStringList{program} + arguments);
+    else if (options.asNobody)
         m_process.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments);
     else
         m_process.start(program, arguments);
@@ -137,6 +210,16 @@ RunResult Running::finish(int timeoutMs)
     m_result.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     m_result.out += m_process.readAllStandardOutput();
     m_result.err += m_process.readAllStandardError();
+    if (m_windows) {
+        m_result.out = FromWindows(m_result.out);
+        m_result.err = FromWindows(m_result.err);
+        // GnuTLS, under wine's TLS layer, prints its own words for a failed handshake.
+        if (m_result.err.contains("GnuTLS error: "))
+            m_result.err = QString::fromUtf8(m_result.err)
+                               .remove(QRegularExpression("^GnuTLS error: [^\n]*\n", QRegularExpression::MultilineOption))
+                               .toUtf8();
+        m_result.windows = true;
+    }
     return m_result;
 }
 
@@ -157,7 +240,7 @@ QByteArray ReadFrom(const QString& path, qint64 offset)
 QStringList LinesOfPid(const QByteArray& text, qint64 pid)
 {
     QStringList lines;
-    const QString marker = QStringLiteral(":%1:").arg(pid);
+    const QString marker = pid != 0 ? QStringLiteral(":%1:").arg(pid) : QStringLiteral(":");
     for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
         const int slash = line.indexOf(QLatin1Char('/'));
         const int end = slash >= 0 ? line.indexOf(QLatin1String("/ "), slash + 1) : -1;
@@ -173,8 +256,11 @@ LogPositions LogStart(const QProcessEnvironment& environment)
 {
     MoveAsideWhenLarge(QString::fromLatin1(kSharedLog), kSharedLogLimit);
     LogPositions positions;
-    for (const QString& path : {QString::fromLatin1(kSharedLog),
-                                environment.value("XDG_STATE_HOME") + QStringLiteral("/corvantis-lum.log")}) {
+    // Under wine the program logs to the Windows folder of the prefix.
+    const QString shared = WindowsProgram()
+                               ? environment.value("WINEPREFIX") + QStringLiteral("/drive_c/windows/logs/corvantis-lum.log")
+                               : QString::fromLatin1(kSharedLog);
+    for (const QString& path : {shared, environment.value("XDG_STATE_HOME") + QStringLiteral("/corvantis-lum.log")}) {
         LogPosition position{path};
         position.inode = FileIdentity(path, &position.size);
         positions << position;
@@ -207,7 +293,10 @@ QStringList LogLinesOf(const QString& logPath, qint64 pid)
 
 QStringList LogLinesOf(const RunResult& run)
 {
-    return LogLinesSince(run.logStart, run.pid);
+    if (!run.windows)
+        return LogLinesSince(run.logStart, run.pid);
+    QStringList lines = LogLinesSince(run.logStart, 0);
+    return lines.replaceInStrings(QStringLiteral("Z:/"), QStringLiteral("/"));
 }
 
 QString LogText(const QString& line)

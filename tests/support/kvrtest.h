@@ -20,6 +20,20 @@ namespace KvrTest {
 
 // Path of the built program, of a file under tests/data, and of a helper program.
 QString ProgramPath();
+// True when the end-to-end suites run the Windows program under wine: scripts/test-windows names
+// it in KVR_WINDOWS_PROGRAM, and runs of a .exe go through scripts/wine-run.
+bool WindowsProgram();
+// A host path as the Windows program sees it under wine (on drive Z:), and the program's text as
+// the host sees it: lines end with a line feed alone, and the host's root is no drive.
+QString WindowsPath(const QString& path);
+QByteArray FromWindows(QByteArray text);
+// Sets the proxy settings of the Windows user in the wine prefix, as WinHTTP reads them: a fixed
+// proxy list with the hosts that bypass it, and a configuration script; automatic detection stays
+// off, so that no name query leaves the machine. Empty texts: a direct connection.
+bool SetWindowsProxySettings(const QString& list, const QString& bypass, const QString& scriptUrl);
+// Why a run of the program cannot take lang (a LANG value) as its interface language here: wine
+// takes it from the C library's locale, which scripts/test-windows generates into LOCPATH. Empty when it can.
+QString NoUiLanguageFor(const QString& lang);
 QString DataPath(const QString& name);
 QString HelperPath(const QString& name);
 // Install locations whose Resources folder holds compiled catalogues: the product's, built into
@@ -81,6 +95,7 @@ struct RunResult {
     QByteArray out;
     QByteArray err;
     LogPositions logStart; // the shared log and the per-user fallback, before the run
+    bool windows = false;  // a run of the Windows program, whose log lines carry its Windows process id
 };
 
 struct RunOptions {
@@ -110,6 +125,7 @@ public:
 private:
     QProcess m_process;
     RunResult m_result;
+    bool m_windows = false;
 };
 
 // The log lines that the process with this id wrote to the log file at logPath.
@@ -118,7 +134,7 @@ QStringList LogLinesOf(const QString& logPath, qint64 pid);
 // The shared log is first moved aside to "<log>.1" once it passes 8 MiB, so that test runs do not
 // fill the machine's log; a later read follows the move.
 LogPositions LogStart(const QProcessEnvironment& environment);
-// The log lines that the process with this id appended after the positions.
+// The log lines that the process with this id (any process: 0) appended after the positions.
 QStringList LogLinesSince(const LogPositions& start, qint64 pid);
 // The log lines of a finished run.
 QStringList LogLinesOf(const RunResult& run);

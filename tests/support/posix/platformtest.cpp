@@ -87,6 +87,8 @@ QString NoUiLanguage(const QStringList& /*values: read when the language is aske
 
 QString NoOtherUser()
 {
+    if (WindowsProgram())
+        return QStringLiteral("wine runs every program as one Windows user");
     return IsRoot() ? QString() : QStringLiteral("needs root to run as nobody");
 }
 
