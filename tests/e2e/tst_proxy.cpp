@@ -145,6 +145,15 @@ void TestProxyE2e::routes_data()
 void TestProxyE2e::routes()
 {
     QFETCH(QJsonObject, row);
+    if (WindowsProgram() && row.contains("env"))
+        QSKIP("the Windows program takes the system's proxy from WinHTTP, not from the environment");
+    if (row.contains("winhttp")) {
+        if (!WindowsProgram())
+            QSKIP("the user's WinHTTP settings are read by the Windows program only");
+        const QJsonObject settings = row["winhttp"].toObject();
+        QVERIFY(SetWindowsProxySettings(fill(settings["list"].toString()), fill(settings["bypass"].toString()),
+                                        fill(settings["script"].toString())));
+    }
     const QString target = m_sandbox->downloads() + "/" + kFileName;
     if (row.contains("part"))
         QVERIFY(WriteFile(target + ".kvrupd-part", m_file.left(row["part"].toInt())));
