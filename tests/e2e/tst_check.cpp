@@ -36,6 +36,7 @@ private slots:
     void hostileInputs_data();
     void hostileInputs();
     void translations();
+    void unzippedCopyReadsTranslationsBesideIt();
     void languages_data();
     void languages();
     void configurationIsWrittenByAdministrator();
@@ -207,6 +208,27 @@ void TestCheck::translations()
     QCOMPARE(listed.out, Row("UUID", "STATUS", "NAME", 38, 27)
                              + Row("lum.5.6.1-36500.en_US.corvantis.win", "Bereit zum Herunterladen",
                                    "Lumen 5.6.1 (Deutsch)", 38, 27));
+}
+
+// An unzipped copy of the Windows release archive has no install location in the registry: it
+// finds the catalogues beside itself.
+void TestCheck::unzippedCopyReadsTranslationsBesideIt()
+{
+    const QString zip = qEnvironmentVariable("KVR_WINDOWS_ZIP");
+    if (zip.isEmpty())
+        QSKIP("needs the Windows release archive, which scripts/test-windows names in KVR_WINDOWS_ZIP");
+    if (!NoUiLanguageFor("de_DE.UTF-8").isEmpty())
+        QSKIP(qPrintable(NoUiLanguageFor("de_DE.UTF-8")));
+    QProcess unzip;
+    unzip.start("unzip", {"-q", zip, "-d", m_sandbox->path("release")});
+    QVERIFY(unzip.waitForFinished(60000) && unzip.exitCode() == 0);
+    const QString program = m_sandbox->path("release/" + QFileInfo(zip).completeBaseName() + "/kvr_updater_ctl.exe");
+    RunOptions options;
+    options.environment = m_sandbox->environment();
+    options.environment.insert("LANG", "de_DE.UTF-8");
+    const RunResult listed = Run(program, {"check", "-u", "lum", "-d", DataPath("updater/updates.xml")}, options);
+    QCOMPARE(listed.exitCode, 0);
+    QVERIFY2(listed.out.contains("Bereit zum Herunterladen"), listed.out.constData());
 }
 
 void TestCheck::languages_data()
