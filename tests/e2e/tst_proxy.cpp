@@ -129,13 +129,6 @@ QStringList TestProxyE2e::downloadCommand(bool secure, const QStringList& extra)
            + extra;
 }
 
-static void AddRows(const QString& table)
-{
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases(table))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
-}
-
 void TestProxyE2e::routes_data()
 {
     AddRows("proxy/e2e-routes.json");

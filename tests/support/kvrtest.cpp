@@ -1,4 +1,9 @@
 #include "kvrtest.h"
+#include "platform/log.h"
+
+#include <QCoreApplication>
+#include <QJsonObject>
+#include <QTest>
 
 #include <QDir>
 #include <QDirIterator>
@@ -335,6 +340,32 @@ QJsonArray Cases(const QString& name)
     if (error.error != QJsonParseError::NoError || !document.isArray())
         qFatal("%s: %s", qPrintable(name), qPrintable(error.errorString()));
     return document.array();
+}
+
+void AddRows(const QString& table)
+{
+    QTest::addColumn<QJsonObject>("row");
+    for (const QJsonValue& row : Cases(table))
+        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+}
+
+void OwnLog::start()
+{
+    LogControl::SetFolder(QFile::encodeName(m_dir.path()));
+    LogLevel = 3;
+}
+
+QStringList OwnLog::lines() const
+{
+    return LogLinesOf(m_dir.filePath(LogControl::FileName()), QCoreApplication::applicationPid());
+}
+
+QStringList OwnLog::newLines()
+{
+    const QStringList all = lines();
+    const QStringList fresh = all.mid(m_nSeen);
+    m_nSeen = all.size();
+    return fresh;
 }
 
 QStringList Words(const QJsonValue& value)

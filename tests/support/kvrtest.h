@@ -148,6 +148,22 @@ QMap<QString, QString> ReadCatalogue(const QString& path);
 
 // The cases of a table under tests/data: a JSON array of objects.
 QJsonArray Cases(const QString& name);
+// One QTest row per case of such a table, in a column "row" of QJsonObject, named by its "name".
+void AddRows(const QString& table);
+
+// The log of this process, directed by start() into a temporary folder at level 3.
+class OwnLog
+{
+public:
+    void start();
+    // All the lines this process wrote, and those written since the last call to newLines().
+    QStringList lines() const;
+    QStringList newLines();
+
+private:
+    QTemporaryDir m_dir;
+    int m_nSeen = 0;
+};
 // A JSON array of strings as a word list.
 QStringList Words(const QJsonValue& value);
 

@@ -20,31 +20,12 @@ private slots:
     void choice();
 
 private:
-    // The log lines this process wrote since the last call.
-    QStringList newLogLines();
-    QTemporaryDir m_logDir;
-    int m_nLogLinesSeen = 0;
+    OwnLog m_log;
 };
 
 void TestProxy::initTestCase()
 {
-    LogControl::SetFolder(QFile::encodeName(m_logDir.path()));
-    LogLevel = 3;
-}
-
-QStringList TestProxy::newLogLines()
-{
-    const QStringList lines = LogLinesOf(m_logDir.filePath(LogControl::FileName()), QCoreApplication::applicationPid());
-    const QStringList fresh = lines.mid(m_nLogLinesSeen);
-    m_nLogLinesSeen = lines.size();
-    return fresh;
-}
-
-static void AddRows(const QString& table)
-{
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases(table))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+    m_log.start();
 }
 
 void TestProxy::parser_data()
@@ -55,13 +36,13 @@ void TestProxy::parser_data()
 void TestProxy::parser()
 {
     QFETCH(QJsonObject, row);
-    newLogLines();
+    m_log.newLines();
     QString host;
     quint16 port = 0;
     const bool ok = ProxyInfo::ParseProxyList(row["list"].toString(), host, port,
                                               ProxyInfo::SchemeForUrl(row["url"].toString()));
     QCOMPARE(ok ? QStringLiteral("%1:%2").arg(host).arg(port) : QString(), row["proxy"].toString());
-    const QStringList log = newLogLines();
+    const QStringList log = m_log.newLines();
     QCOMPARE(log.size(), row["error"].toBool() ? 1 : 0);
     QVERIFY(log.isEmpty() || LogText(log[0]) == " Error, cannot parse proxy host list!!");
 }

@@ -43,31 +43,12 @@ private slots:
     void wpadCandidates();
 
 private:
-    // The log lines this process wrote since the last call.
-    QStringList newLogLines();
-    QTemporaryDir m_logDir;
-    int m_nLogLinesSeen = 0;
+    OwnLog m_log;
 };
 
 void TestProxySources::initTestCase()
 {
-    LogControl::SetFolder(QFile::encodeName(m_logDir.path()));
-    LogLevel = 3;
-}
-
-QStringList TestProxySources::newLogLines()
-{
-    const QStringList lines = LogLinesOf(m_logDir.filePath(LogControl::FileName()), QCoreApplication::applicationPid());
-    const QStringList fresh = lines.mid(m_nLogLinesSeen);
-    m_nLogLinesSeen = lines.size();
-    return fresh;
-}
-
-static void AddRows(const QString& table)
-{
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases(table))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+    m_log.start();
 }
 
 void TestProxySources::sources_data()
@@ -85,10 +66,10 @@ void TestProxySources::sources()
     const QString data = DataPath(QString()).chopped(1);
     for (auto it = env.begin(); it != env.end(); ++it)
         qputenv(it.key().toUtf8().constData(), it.value().toString().replace("@DATA@", data).toUtf8());
-    newLogLines();
+    m_log.newLines();
     ProxyInfo::HttpProxyFactory factory(15000, true);
     QCOMPARE(ProxyText(factory.queryProxy(QNetworkProxyQuery(QUrl(row["url"].toString())))), row["proxy"].toString());
-    const QString log = newLogLines().join('\n');
+    const QString log = m_log.newLines().join('\n');
     QVERIFY2(log.contains(row["log"].toString().replace("@DATA@", data)), qPrintable(log));
     QVERIFY(row["nolog"].toString().isEmpty() || !log.contains(row["nolog"].toString()));
 }

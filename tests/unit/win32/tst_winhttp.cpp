@@ -62,31 +62,16 @@ class TestWinHttp : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_logDir;
-    int m_nLogLinesSeen = 0;
-
-    QStringList newLogLines()
-    {
-        const QStringList lines = LogLinesOf(m_logDir.filePath(LogControl::FileName()), QCoreApplication::applicationPid());
-        const QStringList fresh = lines.mid(m_nLogLinesSeen);
-        m_nLogLinesSeen = lines.size();
-        return fresh;
-    }
+    OwnLog m_log;
 
 private slots:
     void initTestCase()
     {
-        LogControl::SetFolder(QFile::encodeName(m_logDir.path()));
-        LogLevel = 3;
+        m_log.start();
     }
     void cleanup() { QVERIFY(WriteSettings(1, QByteArray(), QByteArray(), QByteArray())); }
 
-    void sources_data()
-    {
-        QTest::addColumn<QJsonObject>("row");
-        for (const QJsonValue& row : Cases("proxy/winhttp.json"))
-            QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
-    }
+    void sources_data() { AddRows("proxy/winhttp.json"); }
 
     void sources()
     {
@@ -108,14 +93,13 @@ private slots:
         }
         QVERIFY(WriteSettings(quint32(row["flags"].toInt()), row["list"].toString().toLatin1(),
                               row["bypass"].toString().toLatin1(), scriptUrl.toLatin1()));
-        newLogLines();
+        m_log.newLines();
         ProxyInfo::HttpProxyFactory factory(15000, true);
         QCOMPARE(ProxyText(factory.queryProxy(QNetworkProxyQuery(QUrl(row["url"].toString())))), row["proxy"].toString());
-        const QString log = newLogLines().join('\n');
+        const QString log = m_log.newLines().join('\n');
         QVERIFY2(log.contains(row["log"].toString()), qPrintable(log));
         // WinHTTP was loaded once, by name, the first time it was needed.
-        QCOMPARE(LogLinesOf(m_logDir.filePath(LogControl::FileName()), QCoreApplication::applicationPid())
-                     .filter("WINHTTP functions was loaded!").size(),
+        QCOMPARE(m_log.lines().filter("WINHTTP functions was loaded!").size(),
                  1);
     }
 };
