@@ -56,7 +56,10 @@ QString ConfigFolder()
 
 QString ResourcesFolder()
 {
-    return InstallLocation(QLatin1String(kProductKey)) + QLatin1String("/Resources");
+    QString location = InstallLocation(QLatin1String(kProductKey));
+    if (location.isEmpty())
+        location = UnregisteredInstallLocation();
+    return location + QLatin1String("/Resources");
 }
 
 quint64 TickFrequency()

@@ -29,7 +29,10 @@ QString CommonAppDataFolder();
 QString ConfigFolder();
 // Install location recorded for a product key such as "SOFTWARE\\Corvantis\\Corvantis Lumen".
 QString InstallLocation(const QString& productKey);
-// Install location of Corvantis Lumen followed by "/Resources".
+// Where a copy that no install record names keeps its files: the program's own folder where
+// copies run unregistered (an unzipped Windows copy); empty where the record is the only source.
+QString UnregisteredInstallLocation();
+// Install location of Corvantis Lumen, else the unregistered one, followed by "/Resources".
 QString ResourcesFolder();
 
 // Monotonic milliseconds since system start, and the clock's units per second (1000).

@@ -20,6 +20,8 @@ private slots:
     void validation_data();
     void validation();
     void nonAdministratorDownloadIsRefusedSilently();
+    void wholeResultCodeOnWindows_data();
+    void wholeResultCodeOnWindows();
 
 private:
     Sandbox m_sandbox;
@@ -67,8 +69,8 @@ void TestCli::validation()
 
 void TestCli::nonAdministratorDownloadIsRefusedSilently()
 {
-    if (!IsRoot())
-        QSKIP("needs root to run the program as nobody");
+    if (!NoOtherUser().isEmpty())
+        QSKIP(qPrintable(NoOtherUser()));
     m_sandbox.giveToNobody();
     RunOptions options;
     options.environment = m_sandbox.environment();
@@ -82,6 +84,27 @@ void TestCli::nonAdministratorDownloadIsRefusedSilently()
     QCOMPARE(lines.size(), 1);
     QCOMPARE(LogText(lines.first()), QString("kvr_updater_ctl: The updater requires authentication to download."));
     QCOMPARE(LogMark(lines.first()), QString("F"));
+}
+
+void TestCli::wholeResultCodeOnWindows_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QByteArray>("code");
+    QTest::newRow("rejected command line: 0x80000003") << "--bogus" << QByteArray("-2147483645");
+    QTest::newRow("success") << "version" << QByteArray("0");
+}
+
+// The Windows command interpreter shows the whole 32-bit result code, which wine's own exit status cuts.
+void TestCli::wholeResultCodeOnWindows()
+{
+    if (!WindowsProgram())
+        QSKIP("a POSIX exit status keeps only the low byte of the result code");
+    QFETCH(QString, arguments);
+    QFETCH(QByteArray, code);
+    const RunResult run = Run(KVR_SOURCE_DIR "/scripts/wine-run",
+                              {"cmd", "/c", WindowsPath(ProgramPath()) + " " + arguments + " & echo %ERRORLEVEL%"}, RunOptions());
+    QVERIFY(run.finished);
+    QCOMPARE(run.out.trimmed().split('\n').last().trimmed(), code);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -50,11 +50,4 @@ QByteArray ConfigXml(const QStringList& updates, bool updateEnabled, const QByte
            + extraElements + UpdatesXml(updates, updateEnabled, fileUrl) + "</CorvantisUpdaterConfig>\n";
 }
 
-void AddRows(const QString& table)
-{
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases(table))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
-}
-
 } // namespace KvrTest

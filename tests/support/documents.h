@@ -18,8 +18,4 @@ QByteArray DescriptionXml(const QStringList& updates, const QString& fileUrl = k
 QByteArray ConfigXml(const QStringList& updates, bool updateEnabled = true,
                      const QByteArray& extraElements = QByteArray(), const QString& fileUrl = kNowhere);
 
-// The objects of a table under tests/data as the rows of a QTest "_data" function: one column, "row"
-// (a QJsonObject), and each row named by its "name".
-void AddRows(const QString& table);
-
 } // namespace KvrTest

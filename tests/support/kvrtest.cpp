@@ -1,4 +1,9 @@
 #include "kvrtest.h"
+#include "platform/log.h"
+
+#include <QCoreApplication>
+#include <QJsonObject>
+#include <QTest>
 
 #include <QDir>
 #include <QDirIterator>
@@ -9,20 +14,16 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace KvrTest {
-
-namespace {
-const uint kNobody = 65534;
-}
 
 QString ProgramPath()
 {
-    return QStringLiteral(KVR_PROGRAM);
+    return WindowsProgram() ? qEnvironmentVariable("KVR_WINDOWS_PROGRAM") : QStringLiteral(KVR_PROGRAM);
+}
+
+bool WindowsProgram()
+{
+    return !qEnvironmentVariableIsEmpty("KVR_WINDOWS_PROGRAM");
 }
 
 QString DataPath(const QString& name)
@@ -45,11 +46,6 @@ QString TestInstallLocation()
     return QStringLiteral(KVR_TEST_INSTALL_LOCATION);
 }
 
-bool IsRoot()
-{
-    return geteuid() == 0;
-}
-
 Argv::Argv(const QStringList& words)
 {
     m_storage.push_back("kvr_updater_ctl");
@@ -60,10 +56,71 @@ Argv::Argv(const QStringList& words)
     m_pointers.push_back(nullptr);
 }
 
+namespace {
+
+// Runs a registry tool of wine in the prefix of the Windows program, whose machine-wide and
+// per-user settings live in that prefix's registry.
+bool InWinePrefix(const QStringList& command)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(KVR_SOURCE_DIR "/scripts/wine-run"), command);
+    return tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+} // namespace
+
+QByteArray FromWindows(QByteArray text)
+{
+    return text.replace("\r\n", "\n").replace("Z:/", "/");
+}
+
+QString WindowsPath(const QString& path)
+{
+    return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+QString NoUiLanguageFor(const QString& lang)
+{
+    if (!WindowsProgram() || lang.isEmpty() || QFileInfo::exists(qEnvironmentVariable("LOCPATH") + '/' + lang))
+        return QString();
+    return QStringLiteral("wine takes the interface language from the C library's locale, and %1 is not among "
+                          "those generated into LOCPATH").arg(lang);
+}
+
 Sandbox::Sandbox()
 {
     for (const char* sub : {"home/Downloads", "config", "tmp", "state", "xdgconfig", "xdgsystem/Corvantis"})
         QDir().mkpath(path(QString::fromLatin1(sub)));
+    // The registry outlives a sandbox: a run of the Windows program starts without the settings
+    // of the runs before it, and with a direct connection.
+    const QByteArray fresh = "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Corvantis Software]\r\n"
+                             "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvantis]\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections]"
+                             "\r\n\"DefaultConnectionSettings\"=hex:46,00,00,00,00,00,00,00,01,00,00,00,00,00,00,00,"
+                             "00,00,00,00,00,00,00,00\r\n";
+    if (WindowsProgram() && WriteFile(path("fresh.reg"), fresh))
+        InWinePrefix({"regedit", "/S", WindowsPath(path("fresh.reg"))});
+}
+
+bool SetWindowsProxySettings(const QString& list, const QString& bypass, const QString& scriptUrl)
+{
+    // Version 0x46, a counter, the flags (1 direct, 2 fixed list, 4 script; 8, automatic detection,
+    // stays off), then the list, the bypass list and the script URL, each as a length and its bytes.
+    QByteArray blob;
+    auto dword = [&blob](quint32 value) {
+        for (int i = 0; i < 4; ++i)
+            blob += char((value >> (8 * i)) & 0xff);
+    };
+    dword(0x46);
+    dword(0);
+    dword(1 | (list.isEmpty() ? 0 : 2) | (scriptUrl.isEmpty() ? 0 : 4));
+    for (const QString& text : {list, bypass, scriptUrl}) {
+        dword(quint32(text.toLatin1().size()));
+        blob += text.toLatin1();
+    }
+    return InWinePrefix({"reg", "add", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+                         "/v", "DefaultConnectionSettings", "/t", "REG_BINARY", "/d", QString::fromLatin1(blob.toHex()),
+                         "/f"});
 }
 
 QString Sandbox::path(const QString& relative) const
@@ -92,25 +149,11 @@ QProcessEnvironment Sandbox::environment() const
     return env;
 }
 
-void Sandbox::giveToNobody() const
-{
-    GiveToNobody(path());
-}
-
-void GiveToNobody(const QString& path)
-{
-    auto give = [](const QString& p) {
-        if (::lchown(QFile::encodeName(p).constData(), kNobody, kNobody) != 0)
-            qWarning("chown %s failed", qPrintable(p));
-    };
-    give(path);
-    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        give(it.next());
-}
-
 bool Sandbox::setInstallLocation(const QString& location) const
 {
+    if (WindowsProgram())
+        return InWinePrefix({"reg", "add", "HKLM\\SOFTWARE\\Corvantis\\Corvantis Lumen", "/v", "InstallLocation", "/t",
+                             "REG_SZ", "/d", WindowsPath(location), "/f"});
     return WriteFile(path("xdgsystem/Corvantis/Corvantis Lumen.conf"),
                      "[General]\nInstallLocation=" + QFile::encodeName(location) + "\n");
 }
@@ -136,7 +179,11 @@ Running::Running(const QString& program, const QStringList& arguments, const Run
     if (!options.workingDirectory.isEmpty())
         m_process.setWorkingDirectory(options.workingDirectory);
     m_result.logStart = LogStart(options.environment);
-    if (options.asNobody)
+    // The Windows program, run directly or by a command that it ends.
+    m_windows = program.endsWith(QLatin1String(".exe")) || (WindowsProgram() && arguments.contains(ProgramPath()));
+    if (program.endsWith(QLatin1String(".exe")))
+        m_process.start(QStringLiteral(KVR_SOURCE_DIR "/scripts/wine-run"), QStringList{program} + arguments);
+    else if (options.asNobody)
         m_process.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments);
     else
         m_process.start(program, arguments);
@@ -168,6 +215,16 @@ RunResult Running::finish(int timeoutMs)
     m_result.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     m_result.out += m_process.readAllStandardOutput();
     m_result.err += m_process.readAllStandardError();
+    if (m_windows) {
+        m_result.out = FromWindows(m_result.out);
+        m_result.err = FromWindows(m_result.err);
+        // GnuTLS, under wine's TLS layer, prints its own words for a failed handshake.
+        if (m_result.err.contains("GnuTLS error: "))
+            m_result.err = QString::fromUtf8(m_result.err)
+                               .remove(QRegularExpression("^GnuTLS error: [^\n]*\n", QRegularExpression::MultilineOption))
+                               .toUtf8();
+        m_result.windows = true;
+    }
     return m_result;
 }
 
@@ -175,30 +232,6 @@ namespace {
 
 const char kSharedLog[] = "/var/log/corvantis-lum.log";
 const qint64 kSharedLogLimit = 8 << 20;
-
-quint64 InodeOf(const QString& path, qint64* size = nullptr)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return 0;
-    if (size != nullptr)
-        *size = st.st_size;
-    return st.st_ino;
-}
-
-// Moves the shared log aside once it is large. Suites of several checkouts run at once, so the move
-// is made under a lock on the file itself, and only by the one that still sees it at the path.
-void TrimSharedLog()
-{
-    const int fd = ::open(kSharedLog, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    struct stat st {};
-    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_size > kSharedLogLimit
-        && InodeOf(QString::fromLatin1(kSharedLog)) == st.st_ino)
-        ::rename(kSharedLog, (QByteArray(kSharedLog) + ".1").constData());
-    ::close(fd);
-}
 
 // The part of a file from the offset on.
 QByteArray ReadFrom(const QString& path, qint64 offset)
@@ -212,7 +245,7 @@ QByteArray ReadFrom(const QString& path, qint64 offset)
 QStringList LinesOfPid(const QByteArray& text, qint64 pid)
 {
     QStringList lines;
-    const QString marker = QStringLiteral(":%1:").arg(pid);
+    const QString marker = pid != 0 ? QStringLiteral(":%1:").arg(pid) : QStringLiteral(":");
     for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
         const int slash = line.indexOf(QLatin1Char('/'));
         const int end = slash >= 0 ? line.indexOf(QLatin1String("/ "), slash + 1) : -1;
@@ -226,12 +259,15 @@ QStringList LinesOfPid(const QByteArray& text, qint64 pid)
 
 LogPositions LogStart(const QProcessEnvironment& environment)
 {
-    TrimSharedLog();
+    MoveAsideWhenLarge(QString::fromLatin1(kSharedLog), kSharedLogLimit);
     LogPositions positions;
-    for (const QString& path : {QString::fromLatin1(kSharedLog),
-                                environment.value("XDG_STATE_HOME") + QStringLiteral("/corvantis-lum.log")}) {
+    // Under wine the program logs to the Windows folder of the prefix.
+    const QString shared = WindowsProgram()
+                               ? environment.value("WINEPREFIX") + QStringLiteral("/drive_c/windows/logs/corvantis-lum.log")
+                               : QString::fromLatin1(kSharedLog);
+    for (const QString& path : {shared, environment.value("XDG_STATE_HOME") + QStringLiteral("/corvantis-lum.log")}) {
         LogPosition position{path};
-        position.inode = InodeOf(path, &position.size);
+        position.inode = FileIdentity(path, &position.size);
         positions << position;
     }
     return positions;
@@ -241,14 +277,14 @@ QStringList LogLinesSince(const LogPositions& start, qint64 pid)
 {
     QByteArray text;
     for (const LogPosition& position : start) {
-        const quint64 inode = InodeOf(position.path);
+        const quint64 inode = FileIdentity(position.path);
         if (position.inode != 0 && inode == position.inode) {
             text += ReadFrom(position.path, position.size);
             continue;
         }
         // The file was moved aside (or did not exist): the rest of the old one, then the new one.
         const QString moved = position.path + QStringLiteral(".1");
-        if (position.inode != 0 && InodeOf(moved) == position.inode)
+        if (position.inode != 0 && FileIdentity(moved) == position.inode)
             text += ReadFrom(moved, position.size);
         text += ReadFrom(position.path, 0);
     }
@@ -262,7 +298,10 @@ QStringList LogLinesOf(const QString& logPath, qint64 pid)
 
 QStringList LogLinesOf(const RunResult& run)
 {
-    return LogLinesSince(run.logStart, run.pid);
+    if (!run.windows)
+        return LogLinesSince(run.logStart, run.pid);
+    QStringList lines = LogLinesSince(run.logStart, 0);
+    return lines.replaceInStrings(QStringLiteral("Z:/"), QStringLiteral("/"));
 }
 
 QString LogText(const QString& line)
@@ -301,6 +340,32 @@ QJsonArray Cases(const QString& name)
     if (error.error != QJsonParseError::NoError || !document.isArray())
         qFatal("%s: %s", qPrintable(name), qPrintable(error.errorString()));
     return document.array();
+}
+
+void AddRows(const QString& table)
+{
+    QTest::addColumn<QJsonObject>("row");
+    for (const QJsonValue& row : Cases(table))
+        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+}
+
+void OwnLog::start()
+{
+    LogControl::SetFolder(QFile::encodeName(m_dir.path()));
+    LogLevel = 3;
+}
+
+QStringList OwnLog::lines() const
+{
+    return LogLinesOf(m_dir.filePath(LogControl::FileName()), QCoreApplication::applicationPid());
+}
+
+QStringList OwnLog::newLines()
+{
+    const QStringList all = lines();
+    const QStringList fresh = all.mid(m_nSeen);
+    m_nSeen = all.size();
+    return fresh;
 }
 
 QStringList Words(const QJsonValue& value)

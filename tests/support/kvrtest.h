@@ -12,23 +12,34 @@
 #include <QTemporaryDir>
 #include <QVector>
 
+#include "platformtest.h"
+
 #include <vector>
 
 namespace KvrTest {
 
 // Path of the built program, of a file under tests/data, and of a helper program.
 QString ProgramPath();
+// True when the end-to-end suites run the Windows program under wine: scripts/test-windows names
+// it in KVR_WINDOWS_PROGRAM, and runs of a .exe go through scripts/wine-run.
+bool WindowsProgram();
+// A host path as the Windows program sees it under wine (on drive Z:), and the program's text as
+// the host sees it: lines end with a line feed alone, and the host's root is no drive.
+QString WindowsPath(const QString& path);
+QByteArray FromWindows(QByteArray text);
+// Sets the proxy settings of the Windows user in the wine prefix, as WinHTTP reads them: a fixed
+// proxy list with the hosts that bypass it, and a configuration script; automatic detection stays
+// off, so that no name query leaves the machine. Empty texts: a direct connection.
+bool SetWindowsProxySettings(const QString& list, const QString& bypass, const QString& scriptUrl);
+// Why a run of the program cannot take lang (a LANG value) as its interface language here: wine
+// takes it from the C library's locale, which scripts/test-windows generates into LOCPATH. Empty when it can.
+QString NoUiLanguageFor(const QString& lang);
 QString DataPath(const QString& name);
 QString HelperPath(const QString& name);
 // Install locations whose Resources folder holds compiled catalogues: the product's, built into
 // <build>/Resources, and the one of the German test catalogue.
 QString ProductInstallLocation();
 QString TestInstallLocation();
-
-// True when the tests run as root, so that non-administrator paths can be tried as nobody.
-bool IsRoot();
-// Hands a file, or a folder with all it holds, to the nobody account (links themselves, not their targets).
-void GiveToNobody(const QString& path);
 
 // Words as main receives them, after the program name.
 class Argv
@@ -84,6 +95,7 @@ struct RunResult {
     QByteArray out;
     QByteArray err;
     LogPositions logStart; // the shared log and the per-user fallback, before the run
+    bool windows = false;  // a run of the Windows program, whose log lines carry its Windows process id
 };
 
 struct RunOptions {
@@ -113,6 +125,7 @@ public:
 private:
     QProcess m_process;
     RunResult m_result;
+    bool m_windows = false;
 };
 
 // The log lines that the process with this id wrote to the log file at logPath.
@@ -121,7 +134,7 @@ QStringList LogLinesOf(const QString& logPath, qint64 pid);
 // The shared log is first moved aside to "<log>.1" once it passes 8 MiB, so that test runs do not
 // fill the machine's log; a later read follows the move.
 LogPositions LogStart(const QProcessEnvironment& environment);
-// The log lines that the process with this id appended after the positions.
+// The log lines that the process with this id (any process: 0) appended after the positions.
 QStringList LogLinesSince(const LogPositions& start, qint64 pid);
 // The log lines of a finished run.
 QStringList LogLinesOf(const RunResult& run);
@@ -135,6 +148,22 @@ QMap<QString, QString> ReadCatalogue(const QString& path);
 
 // The cases of a table under tests/data: a JSON array of objects.
 QJsonArray Cases(const QString& name);
+// One QTest row per case of such a table, in a column "row" of QJsonObject, named by its "name".
+void AddRows(const QString& table);
+
+// The log of this process, directed by start() into a temporary folder at level 3.
+class OwnLog
+{
+public:
+    void start();
+    // All the lines this process wrote, and those written since the last call to newLines().
+    QStringList lines() const;
+    QStringList newLines();
+
+private:
+    QTemporaryDir m_dir;
+    int m_nSeen = 0;
+};
 // A JSON array of strings as a word list.
 QStringList Words(const QJsonValue& value);
 

@@ -217,7 +217,12 @@ mkdir store && cp ca.crt store/ && openssl rehash store
 
 QStringList TrustingCommand(const QString& trustStore, const QString& program)
 {
-    return {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/ssl/certs && exec \"$@\"", trustStore, program};
+    // Wine's TLS layer takes its root certificates from the same folder.
+    const QStringList run = program.endsWith(QLatin1String(".exe"))
+                                ? QStringList{KVR_SOURCE_DIR "/scripts/wine-run", program}
+                                : QStringList{program};
+    return QStringList{"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/ssl/certs && exec \"$@\"", trustStore}
+           + run;
 }
 
 } // namespace KvrTest

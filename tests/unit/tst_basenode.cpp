@@ -2,6 +2,7 @@
 #include "kvrtest.h"
 
 #include "platform/filecommit.h"
+#include "platform/lasterror.h"
 #include "platform/log.h"
 #include "xmlmodel/updaterconfig.h"
 
@@ -10,8 +11,6 @@
 #include <QScopeGuard>
 #include <QTextCodec>
 #include <QtTest>
-
-#include <cerrno>
 
 const QString kProduct = "<Product%1><ProductName>P</ProductName><UpdateEnabled>1</UpdateEnabled></Product>";
 
@@ -47,22 +46,28 @@ private slots:
     void openFailures()
     {
         const QString good = KvrTest::DataPath("xml/description.xml");
-        const QString cannot = "Error: cannot open XML file '%1', err='No such file or directory'!";
+        // The message carries the system's own words for the failed open.
+        auto cannot = [](const QString& name, QIODevice::OpenMode mode) {
+            QFile file(name);
+            return file.open(mode) ? QString() : "Error: cannot open XML file '" + name + "', err='" + file.errorString() + "'!";
+        };
+        const QString cannotRead = cannot(path("missing.xml"), QIODevice::ReadOnly);
+        const QString cannotWrite = cannot(path("no-folder/x.xml"), QIODevice::ReadWrite);
         CUpdates updates;
         QCOMPARE(updates.loadFromFile(good), 0);
         QCOMPARE(updates.loadFromFile(nullptr, true), RC_XML_READ_FAILED);
         QCOMPARE(updates.getErrorMessage(), QString("Error: loadFromFile - File pointer is NULL!"));
         QCOMPARE(updates.loadFromFile(path("missing.xml")), RC_XML_READ_FAILED);
-        QCOMPARE(updates.getErrorMessage(), cannot.arg(path("missing.xml")));
+        QCOMPARE(updates.getErrorMessage(), cannotRead);
         QCOMPARE(updates.saveToFile(nullptr, true, true), RC_XML_WRITE_FAILED);
         QCOMPARE(updates.getErrorMessage(), QString("Error: saveToFile - File pointer is NULL!"));
         QCOMPARE(updates.saveToFile(path("no-folder/x.xml")), RC_XML_WRITE_FAILED);
-        QCOMPARE(updates.getErrorMessage(), cannot.arg(path("no-folder/x.xml")));
+        QCOMPARE(updates.getErrorMessage(), cannotWrite);
         QVERIFY(KvrTest::WriteFile(path("malformed.xml"), "<CorvantisUpdates>") && updates.loadFromFile(path("malformed.xml")) != 0);
         QCOMPARE(updates.getFileName(), good); // the last good load
         // Parse errors are only stored.
-        QCOMPARE(logged(), QStringList({"FError: loadFromFile - File pointer is NULL!", "F" + cannot.arg(path("missing.xml")),
-                                        "FError: saveToFile - File pointer is NULL!", "F" + cannot.arg(path("no-folder/x.xml"))}));
+        QCOMPARE(logged(), QStringList({"FError: loadFromFile - File pointer is NULL!", "F" + cannotRead,
+                                        "FError: saveToFile - File pointer is NULL!", "F" + cannotWrite}));
     }
 
     void saveInPlace()
@@ -77,7 +82,7 @@ private slots:
         updates.Product.first()->setId(0);
         updates.Product.first()->ProductName.set(QString::fromUtf16(u"\x01\x08\x0b\x0c\x1f\xfffe\xffff\ta\nb\rc"));
         FileCommit::SetCommitFunction([](int) {
-            errno = EIO;
+            Platform::SetLastError(5); // EIO
             return false;
         });
         const int result = updates.saveToFile(target);
@@ -114,9 +119,10 @@ private slots:
         QFETCH(int, result);
         const QString mount = path("full");
         QVERIFY(QDir().mkpath(mount));
-        if (!KvrTest::IsRoot() || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mount}) != 0)
-            QSKIP("cannot mount a small tmpfs here (needs root)");
-        auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mount}); });
+        const QString cannot = KvrTest::MountSmallVolume(mount);
+        if (!cannot.isEmpty())
+            QSKIP(qPrintable(cannot));
+        auto unmount = qScopeGuard([&] { KvrTest::UnmountSmallVolume(mount); });
         CUpdates updates;
         for (int i = 0; i < 200; ++i) { // a text beyond the file's write buffer, the same at each write
             updates.Product.append(new CUpdProduct);

@@ -1,12 +1,9 @@
 // The shared log file: line format, limits, re-creation and concurrent writers.
 #include "kvrtest.h"
+#include "platform/lasterror.h"
 #include "platform/log.h"
 
 #include <QtTest>
-
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace KvrTest;
 
@@ -45,20 +42,21 @@ void TestLog::init()
 {
     LogLevel = 1;
     m_dir.reset(new QTemporaryDir);
+    // The log keeps its file open until the next one replaces it; Windows cannot remove a folder
+    // that holds an open file.
+    m_dir->setAutoRemove(!IsWindows());
     LogControl::SetFolder(QFile::encodeName(m_dir->path()));
 }
 
 void TestLog::lineFormat()
 {
     const QDateTime before = QDateTime::currentDateTime();
-    const mode_t previousMask = umask(022);
-    errno = EACCES;
+    RestrictNewFiles();
+    Platform::SetLastError(13);
     LogMessage("kvr_up2date_ctl", 0, "Updater process is running already.");
-    QCOMPARE(errno, EACCES); // the caller's error survives the call
-    umask(previousMask);
-    struct stat info {};
-    QCOMPARE(stat(QFile::encodeName(logPath()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, mode_t(0666)); // writable by every user, whatever the umask
+    QCOMPARE(Platform::LastError(), 13); // the caller's error survives the call
+    // Writable by every user, whatever new files get by default.
+    QVERIFY(!NoAccessLists().isEmpty() || OpenToEveryone(logPath()));
     const QStringList written = lines();
     QCOMPARE(written.size(), 1);
     const QRegularExpression pattern("^(\\d\\d)-(\\d\\d) (\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d{3}) F "
@@ -67,7 +65,7 @@ void TestLog::lineFormat()
     QVERIFY2(match.hasMatch(), qPrintable(written.first()));
     QCOMPARE(match.captured(1).toInt(), before.date().month());
     QCOMPARE(match.captured(7).toLongLong(), QCoreApplication::applicationPid());
-    QCOMPARE(match.captured(8).toULongLong(nullptr, 16), quint64(gettid()));
+    QCOMPARE(match.captured(8).toULongLong(nullptr, 16), ThreadId());
     QCOMPARE(LogControl::CurrentPath(), QFile::encodeName(logPath()));
 }
 
@@ -123,6 +121,8 @@ void TestLog::replacedFileIsReopened_data()
 void TestLog::replacedFileIsReopened()
 {
     QFETCH(bool, moved);
+    if (!moved && UnderWine())
+        QSKIP("wine keeps the name of a deleted file until its last handle is closed");
     LogMessage("kvrdirs", 0, "before");
     const QString rotated = logPath() + ".1";
     QVERIFY(moved ? QFile::rename(logPath(), rotated) : QFile::remove(logPath()));
@@ -136,16 +136,14 @@ void TestLog::replacedFileIsReopened()
 void TestLog::fallbackFolder()
 {
     QTemporaryDir state;
-    const QByteArray previous = qgetenv("XDG_STATE_HOME");
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path() + "/nested/state"));
+    const QString fallback = LogFallbackFolder(state.path());
     // A folder that is not a folder: the file cannot be created there.
     const QString blocker = m_dir->path() + "/blocker";
     QVERIFY(WriteFile(blocker, "file"));
     LogControl::SetFolder(QFile::encodeName(blocker));
-    LogMessage("kvrdirs", 0, "to the fallback");
-    qputenv("XDG_STATE_HOME", previous);
-    const QByteArray content = ReadFile(state.path() + "/nested/state/corvantis-lum.log");
-    QVERIFY(content.endsWith(" to the fallback\n"));
+    LogMessage("kvrdirs", 0, "to the fallback %lld", QCoreApplication::applicationPid());
+    const QByteArray content = ReadFile(fallback + "/corvantis-lum.log");
+    QVERIFY(content.endsWith(" to the fallback " + QByteArray::number(QCoreApplication::applicationPid()) + "\n"));
 }
 
 void TestLog::qtMessages()
@@ -161,7 +159,7 @@ void TestLog::qtMessages()
     QCOMPARE(written.size(), 2);
     QCOMPARE(written.at(0).mid(19), QString("W /[QT]:%1:%2/ a warning 1")
                                         .arg(QCoreApplication::applicationPid())
-                                        .arg(quint64(gettid()), 0, 16));
+                                        .arg(ThreadId(), 0, 16));
     QCOMPARE(LogMark(written.at(1)), QString("F"));
     QCOMPARE(LogText(written.at(1)), QString("a critical error"));
 }
@@ -182,6 +180,8 @@ void TestLog::assertionReport()
 
 void TestLog::concurrentWriters()
 {
+    if (UnderWine())
+        QSKIP("wine appends in two steps, finding the end and writing there, so concurrent lines can overlap");
     const int processes = 4, threads = 4, perThread = 1500;
     QList<QProcess*> writers;
     for (int p = 0; p < processes; ++p) {

@@ -1,68 +1,12 @@
-// Proxy discovery: the list parser, the start-up choice, the sources of the environment and
-// of configuration scripts, and the automatic-detection names.
+// Proxy discovery's own rules: the list parser and the choice at start-up.
 #include "kvrtest.h"
 #include "platform/log.h"
-#include "platform/posix/proxysources.h"
 #include "proxy/httpproxyfactory.h"
 
-#include <QElapsedTimer>
 #include <QJsonObject>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
-#include <future>
-#include <thread>
-
 using namespace KvrTest;
-
-namespace {
-
-const char* const kProxyVariables[] = {"auto_proxy", "AUTO_PROXY", "http_proxy", "HTTP_PROXY", "https_proxy",
-                                       "HTTPS_PROXY", "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
-
-// Serves one connection on a thread: answers the first request with response and keeps the
-// connection open until the client closes it (or closes it first when closeAfter is set).
-class OneAnswerServer
-{
-public:
-    OneAnswerServer(const QByteArray& response, bool closeAfter)
-    {
-        std::promise<quint16> listening;
-        m_thread = std::thread([&listening, response, closeAfter] {
-            QTcpServer server;
-            server.listen(QHostAddress::LocalHost, 0);
-            listening.set_value(server.serverPort());
-            if (!server.waitForNewConnection(20000))
-                return;
-            QTcpSocket* socket = server.nextPendingConnection();
-            QByteArray request;
-            while (!request.contains("\r\n\r\n") && socket->waitForReadyRead(5000))
-                request += socket->readAll();
-            socket->write(response);
-            while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(5000)) {}
-            if (closeAfter)
-                socket->disconnectFromHost();
-            if (socket->state() == QAbstractSocket::ConnectedState)
-                socket->waitForDisconnected(20000);
-        });
-        port = listening.get_future().get();
-    }
-    ~OneAnswerServer() { m_thread.join(); }
-    quint16 port = 0;
-
-private:
-    std::thread m_thread;
-};
-
-QString ProxyText(const QList<QNetworkProxy>& proxies)
-{
-    const QNetworkProxy& first = proxies.value(0);
-    return first.type() == QNetworkProxy::HttpProxy ? QStringLiteral("%1:%2").arg(first.hostName()).arg(first.port())
-                                                     : QString();
-}
-
-} // namespace
 
 class TestProxy : public QObject
 {
@@ -74,42 +18,14 @@ private slots:
     void parser();
     void choice_data();
     void choice();
-    void sources_data();
-    void sources();
-    void servedScript_data();
-    void servedScript();
-    void helpers_data();
-    void helpers();
-    void loopingScriptStopsAtDeadline();
-    void wpadCandidates_data();
-    void wpadCandidates();
 
 private:
-    // The log lines this process wrote since the last call.
-    QStringList newLogLines();
-    QTemporaryDir m_logDir;
-    int m_nLogLinesSeen = 0;
+    OwnLog m_log;
 };
 
 void TestProxy::initTestCase()
 {
-    LogControl::SetFolder(QFile::encodeName(m_logDir.path()));
-    LogLevel = 3;
-}
-
-QStringList TestProxy::newLogLines()
-{
-    const QStringList lines = LogLinesOf(m_logDir.filePath(LogControl::FileName()), QCoreApplication::applicationPid());
-    const QStringList fresh = lines.mid(m_nLogLinesSeen);
-    m_nLogLinesSeen = lines.size();
-    return fresh;
-}
-
-static void AddRows(const QString& table)
-{
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases(table))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+    m_log.start();
 }
 
 void TestProxy::parser_data()
@@ -120,13 +36,13 @@ void TestProxy::parser_data()
 void TestProxy::parser()
 {
     QFETCH(QJsonObject, row);
-    newLogLines();
+    m_log.newLines();
     QString host;
     quint16 port = 0;
     const bool ok = ProxyInfo::ParseProxyList(row["list"].toString(), host, port,
                                               ProxyInfo::SchemeForUrl(row["url"].toString()));
     QCOMPARE(ok ? QStringLiteral("%1:%2").arg(host).arg(port) : QString(), row["proxy"].toString());
-    const QStringList log = newLogLines();
+    const QStringList log = m_log.newLines();
     QCOMPARE(log.size(), row["error"].toBool() ? 1 : 0);
     QVERIFY(log.isEmpty() || LogText(log[0]) == " Error, cannot parse proxy host list!!");
 }
@@ -143,123 +59,6 @@ void TestProxy::choice()
         = ProxyInfo::ChooseProxy(row["np"].toBool(), row["server"].toString(), row["port"].toString());
     const char* kinds[] = {"none", "fixed", "system"};
     QCOMPARE(QStringLiteral("%1 %2:%3").arg(kinds[choice.kind], choice.host).arg(choice.port), row["choice"].toString());
-}
-
-void TestProxy::sources_data()
-{
-    AddRows("proxy/sources.json");
-}
-
-// The environment as the user's settings: each row's variables, a URL, the proxy chosen.
-void TestProxy::sources()
-{
-    QFETCH(QJsonObject, row);
-    for (const char* name : kProxyVariables)
-        qunsetenv(name);
-    const QJsonObject env = row["env"].toObject();
-    const QString data = DataPath(QString()).chopped(1);
-    for (auto it = env.begin(); it != env.end(); ++it)
-        qputenv(it.key().toUtf8().constData(), it.value().toString().replace("@DATA@", data).toUtf8());
-    newLogLines();
-    ProxyInfo::HttpProxyFactory factory(15000, true);
-    QCOMPARE(ProxyText(factory.queryProxy(QNetworkProxyQuery(QUrl(row["url"].toString())))), row["proxy"].toString());
-    const QString log = newLogLines().join('\n');
-    QVERIFY2(log.contains(row["log"].toString().replace("@DATA@", data)), qPrintable(log));
-    QVERIFY(row["nolog"].toString().isEmpty() || !log.contains(row["nolog"].toString()));
-}
-
-void TestProxy::servedScript_data()
-{
-    const QByteArray script = "function FindProxyForURL(url, host) { return 'PROXY 127.0.0.9:3128'; }";
-    const QByteArray big(10 * 1024 * 1024, ' ');
-    QTest::addColumn<QByteArray>("response");
-    QTest::addColumn<bool>("closeAfter");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("length, kept open") << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(script.size())
-                                              + "\r\n\r\n" + script
-                                       << false << "127.0.0.9:3128";
-    QTest::newRow("chunked, kept open") << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n" + script.left(16)
-                                               + "\r\n" + QByteArray::number(script.size() - 16, 16) + ";x=y\r\n"
-                                               + script.mid(16) + "\r\n0\r\n\r\n"
-                                        << false << "127.0.0.9:3128";
-    QTest::newRow("until close") << "HTTP/1.0 200 OK\r\n\r\n" + script << true << "127.0.0.9:3128";
-    QTest::newRow("not found") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n") << false
-                               << "the server answered with status 404";
-    QTest::newRow("10 MB") << "HTTP/1.1 200 OK\r\nContent-Length: 10485760\r\n\r\n" + big << false
-                           << "the script is larger than 1048576 bytes";
-    QTest::newRow("10 MB chunked") << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nA00000\r\n" + big << false
-                                   << "the script is larger than 1048576 bytes";
-    QTest::newRow("closed at once") << QByteArray() << true << "the server closed the connection without an answer";
-}
-
-void TestProxy::servedScript()
-{
-    QFETCH(QByteArray, response);
-    QFETCH(bool, closeAfter);
-    QFETCH(QString, expected);
-    OneAnswerServer server(response, closeAfter);
-    QByteArray script;
-    QString error, answer, list;
-    const QString url = QStringLiteral("http://127.0.0.1:%1/proxy.pac").arg(server.port);
-    if (ProxyDiscovery::FetchScript(url, QDeadlineTimer(10000), script, error)
-        && ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error))
-        ProxyDiscovery::ListFromScriptAnswer(answer, list);
-    QCOMPARE(list.isEmpty() ? error : list, expected);
-}
-
-void TestProxy::helpers_data()
-{
-    QTest::addColumn<QString>("expression");
-    QTest::addColumn<QString>("expected");
-    for (const QJsonValue& row : Cases("proxy/helpers.json"))
-        QTest::newRow(qPrintable(row[0].toString())) << row[0].toString() << row[1].toString();
-}
-
-void TestProxy::helpers()
-{
-    QFETCH(QString, expression);
-    const QByteArray script = "function FindProxyForURL(url, host) { return String(" + expression.toUtf8() + "); }";
-    QString answer, error;
-    QVERIFY2(ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error),
-             qPrintable(error));
-    QTEST(answer, "expected");
-}
-
-void TestProxy::loopingScriptStopsAtDeadline()
-{
-    const QByteArray script = ReadFile(DataPath("proxy/answers.pac"));
-    QString answer, error;
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!ProxyDiscovery::RunScript(script, "http://loop.example/", "loop.example", QDeadlineTimer(300), answer, error));
-    QCOMPARE(error, QStringLiteral("the script was interrupted at the deadline"));
-    QVERIFY(clock.elapsed() >= 250 && clock.elapsed() < 10000);
-    // The engine is usable again afterwards.
-    QVERIFY(ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error));
-    QCOMPARE(answer, QStringLiteral("PROXY 127.0.0.9:3128"));
-}
-
-void TestProxy::wpadCandidates_data()
-{
-    QTest::addColumn<QByteArray>("resolvConf");
-    QTest::addColumn<QString>("candidates");
-    QTest::newRow("none") << QByteArray("nameserver 127.0.0.1\n") << "wpad";
-    QTest::newRow("parents down to the registrable domain")
-        << QByteArray("search a.b.example.co.uk\n") << "wpad wpad.a.b.example.co.uk wpad.b.example.co.uk wpad.example.co.uk";
-    QTest::newRow("a public suffix is never asked") << QByteArray("domain co.uk\n") << "wpad";
-    QTest::newRow("last line wins, no repeats") << QByteArray("domain x.org\nsearch Corp.Example.com. example.com # c\n")
-                                                << "wpad wpad.corp.example.com wpad.example.com";
-}
-
-void TestProxy::wpadCandidates()
-{
-    QFETCH(QByteArray, resolvConf);
-    QStringList names;
-    for (const QString& url : ProxyDiscovery::WpadCandidates(ProxyDiscovery::SearchDomains(resolvConf, nullptr)))
-        names << QUrl(url).host();
-    QTEST(names.join(' '), "candidates");
-    const QString local = QStringLiteral("corp.example.com");
-    QCOMPARE(ProxyDiscovery::SearchDomains(resolvConf, &local), QStringList{local});
 }
 
 QTEST_GUILESS_MAIN(TestProxy)

@@ -203,10 +203,11 @@ private slots:
             QCOMPARE(config->toXmlString(true, true).replace(m_dir.filePath("config"), "@CONFIG@"),
                      QString(KvrTest::ReadFile(Data("config.default.xml"))));
 
-        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        // In UTC: Windows reads the local clock without the TZ set above, but converts with it.
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
         const CUpdate update;
         QVERIFY(update.Uuid().size() == 38 && update.Uuid().startsWith('{') && update.Uuid() != CUpdate().Uuid());
-        QVERIFY(update.DateTime() >= before && update.DateTime() <= QDateTime::currentDateTime()
+        QVERIFY(update.DateTime() >= before && update.DateTime() <= QDateTime::currentDateTimeUtc()
                 && update.DateTime().time().msec() == 0);
         QCOMPARE(update.toXmlString(false, true)
                      .replace(update.Uuid(), "@UUID@")

@@ -210,6 +210,12 @@ QString InstallLocation(const QString& productKey)
     return location;
 }
 
+QString UnregisteredInstallLocation()
+{
+    // Installed copies are found through their record alone.
+    return QString();
+}
+
 quint64 TickCount()
 {
     timespec now{};
