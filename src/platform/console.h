@@ -16,4 +16,7 @@ bool KeepRunningWhenReaderCloses();
 // read and the password is empty. The terminal's echo is restored even when the read fails or
 // the user interrupts it.
 QString PasswordPrompt();
+// Ends the prompt for the backends: the line break that was not echoed, and the line read (without a
+// carriage return at its end) with each byte as one Latin-1 character.
+QString EndPasswordLine(QByteArray line);
 } // namespace Console

@@ -4,7 +4,11 @@
 
 #include <QDir>
 
+#include <condition_variable>
 #include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace HostUtils {
 
@@ -38,6 +42,37 @@ bool IsFatFamily(const QString& path)
 {
     const int type = GetPathFileSystemType(path);
     return type == FS_FAT || type == FS_FAT32 || type == FS_EXFAT;
+}
+
+QString ErrorMessageText(QByteArray message, int error)
+{
+    if (message.isEmpty())
+        message = "Unable to obtain system message text. Original error: " + QByteArray::number(error);
+    if (message.endsWith("\r\n"))
+        message.chop(2);
+    return QString::fromLocal8Bit(message);
+}
+
+QString AnswerWithin(int timeoutMs, std::function<QString()> work)
+{
+    // Shared with the thread, which may outlive this call.
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        QString text;
+    };
+    auto answer = std::make_shared<Answer>();
+    std::thread([answer, work = std::move(work)] {
+        const QString text = work();
+        std::lock_guard<std::mutex> lock(answer->mutex);
+        answer->text = text;
+        answer->finished = true;
+        answer->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(answer->mutex);
+    answer->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return answer->finished; });
+    return answer->text;
 }
 
 QString ConfigFolder()

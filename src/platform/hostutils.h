@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace HostUtils {
 
 enum FileSystemType { FS_UNKNOWN = 0, FS_FAT = 1, FS_FAT32 = 2, FS_NTFS = 3, FS_EXFAT = 22 };
@@ -42,6 +44,13 @@ quint64 TickFrequency();
 // Text of the calling thread's current system error (errno), or of the given error.
 QString SystemErrorText();
 QString SystemErrorText(int error);
+// The message a backend got from the system for an error, as it is shown: without a trailing line
+// break, and naming the error's code when the system gave no text.
+QString ErrorMessageText(QByteArray message, int error);
+
+// Runs work on a thread of its own and waits at most timeoutMs for its answer (empty after that). The
+// thread is left to finish by itself, so a slow name look-up never holds the caller past its deadline.
+QString AnswerWithin(int timeoutMs, std::function<QString()> work);
 
 // Value of an environment variable; empty when unset or when the name is empty.
 QString GetEnv(const QString& name);

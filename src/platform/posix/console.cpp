@@ -79,11 +79,7 @@ QString PasswordPrompt()
     g_modeSaved = 0;
     for (size_t i = 0; i < sizeof kPromptSignals / sizeof kPromptSignals[0]; ++i)
         sigaction(kPromptSignals[i], &previous[i], nullptr);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return QString::fromLatin1(line);
+    return EndPasswordLine(line);
 }
 
 } // namespace Console

@@ -232,12 +232,7 @@ QString SystemErrorText(int error)
 {
     char buffer[512] = "";
     const char* text = ErrorTextOf(strerror_r(error, buffer, sizeof buffer), buffer);
-    QByteArray message = text != nullptr ? QByteArray(text) : QByteArray();
-    if (message.isEmpty())
-        message = "Unable to obtain system message text. Original error: " + QByteArray::number(error);
-    if (message.endsWith("\r\n"))
-        message.chop(2);
-    return QString::fromLocal8Bit(message);
+    return ErrorMessageText(text != nullptr ? QByteArray(text) : QByteArray(), error);
 }
 
 QString NewUuidText()

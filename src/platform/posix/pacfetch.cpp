@@ -2,16 +2,13 @@
 // deadline of the proxy query, and name look-ups that give up at the same deadline.
 #include "platform/posix/proxysources.h"
 
+#include "platform/hostutils.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkProxy>
 #include <QSslSocket>
 #include <QUrl>
-
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
 
 #include <netdb.h>
 #include <sys/socket.h>
@@ -35,14 +32,6 @@ QString FirstAddress(const addrinfo* list)
     }
     return first.isNull() ? QString() : first.toString();
 }
-
-// One look-up on a thread of its own, so that the caller can stop waiting at its deadline.
-struct Lookup {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    QString address;
-};
 
 int RemainingMs(const QDeadlineTimer& deadline)
 {
@@ -68,8 +57,8 @@ QString ResolveHost(const QString& host, int timeoutMs)
     }
     if (timeoutMs <= 0)
         return QString();
-    auto lookup = std::make_shared<Lookup>();
-    std::thread([lookup, name] {
+    // On a thread of its own, so that the caller can stop waiting at its deadline.
+    return HostUtils::AnswerWithin(timeoutMs, [name] {
         addrinfo hints{};
         hints.ai_socktype = SOCK_STREAM;
         hints.ai_flags = AI_ADDRCONFIG;
@@ -79,14 +68,8 @@ QString ResolveHost(const QString& host, int timeoutMs)
             address = FirstAddress(answer);
             freeaddrinfo(answer);
         }
-        std::lock_guard<std::mutex> lock(lookup->mutex);
-        lookup->address = address;
-        lookup->finished = true;
-        lookup->done.notify_all();
-    }).detach();
-    std::unique_lock<std::mutex> lock(lookup->mutex);
-    lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return lookup->finished; });
-    return lookup->address;
+        return address;
+    });
 }
 
 HttpResponseReader::State HttpResponseReader::fail(const QString& error)

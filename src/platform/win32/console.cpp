@@ -79,11 +79,7 @@ QString PasswordPrompt()
     SetConsoleMode(input, mode);
     SetConsoleCtrlHandler(RestoreEcho, FALSE);
     g_input.store(nullptr);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return QString::fromLatin1(line);
+    return EndPasswordLine(line);
 }
 
 } // namespace Console

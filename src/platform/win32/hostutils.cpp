@@ -196,14 +196,10 @@ QString SystemErrorText(int error)
                                             | FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<LPSTR>(&text), 0,
                                         nullptr);
-    QByteArray message = length > 0 && text != nullptr ? QByteArray(text, static_cast<int>(length)) : QByteArray();
+    const QByteArray message = length > 0 && text != nullptr ? QByteArray(text, static_cast<int>(length)) : QByteArray();
     if (text != nullptr)
         LocalFree(text);
-    if (message.isEmpty())
-        message = "Unable to obtain system message text. Original error: " + QByteArray::number(error);
-    if (message.endsWith("\r\n"))
-        message.chop(2);
-    return QString::fromLocal8Bit(message);
+    return ErrorMessageText(message, error);
 }
 
 QString NewUuidText()

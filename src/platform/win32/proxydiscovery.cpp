@@ -2,17 +2,14 @@
 // both through WinHTTP, which is loaded by name when first needed and runs the scripts itself.
 #include "platform/proxydiscovery.h"
 
+#include "platform/hostutils.h"
 #include "platform/log.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
 
 #include <atomic>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -56,14 +53,6 @@ QString TakeText(LPWSTR text)
     GlobalFree(text);
     return value;
 }
-
-// One look-up on a thread of its own, so that the caller can stop waiting at its deadline.
-struct Lookup {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    QString address;
-};
 
 } // namespace
 
@@ -159,8 +148,8 @@ QString ResolveHost(const QString& host, int timeoutMs)
         return literal.toString();
     if (host.isEmpty() || host.size() > 253 || timeoutMs <= 0)
         return QString();
-    auto lookup = std::make_shared<Lookup>();
-    std::thread([lookup, host] {
+    // On a thread of its own, so that the caller can stop waiting at its deadline.
+    return HostUtils::AnswerWithin(timeoutMs, [host] {
         const QHostInfo answer = QHostInfo::fromName(host);
         QString address;
         for (const QHostAddress& candidate : answer.addresses()) {
@@ -171,14 +160,8 @@ QString ResolveHost(const QString& host, int timeoutMs)
             if (address.isEmpty())
                 address = candidate.toString();
         }
-        std::lock_guard<std::mutex> lock(lookup->mutex);
-        lookup->address = address;
-        lookup->finished = true;
-        lookup->done.notify_all();
-    }).detach();
-    std::unique_lock<std::mutex> lock(lookup->mutex);
-    lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return lookup->finished; });
-    return lookup->address;
+        return address;
+    });
 }
 
 } // namespace ProxyDiscovery
