@@ -215,6 +215,8 @@ RunResult Running::finish(int timeoutMs)
     m_result.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     m_result.out += m_process.readAllStandardOutput();
     m_result.err += m_process.readAllStandardError();
+    if (m_result.err.contains("Sanitizer: ")) // the whole report, which a comparison would cut short
+        qWarning("%s", m_result.err.constData());
     if (m_windows) {
         m_result.out = FromWindows(m_result.out);
         m_result.err = FromWindows(m_result.err);
