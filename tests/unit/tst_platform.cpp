@@ -8,6 +8,8 @@
 #include "platform/locale.h"
 #include "platform/log.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSettings>
 #include <QtTest>
 
@@ -207,21 +209,9 @@ private slots:
             QTest::newRow("none set") << "||" << "en_US" << "en_US" << "";
             return;
         }
-        QTest::newRow("LC_ALL first, codeset") << "fr_CA.UTF-8|ja_JP|de_DE" << "fr_CA" << "fr_FR" << "";
-        QTest::newRow("empty is unset, modifier") << "|de_AT.eucJP@x|ja_JP" << "de_AT" << "de_DE" << "de_DE";
-        QTest::newRow("Hong Kong reads as Taiwan") << "||zh_HK.UTF-8" << "zh_TW" << "zh_TW" << "zh_TW";
-        QTest::newRow("Macau") << "||zh_MO" << "zh_MO" << "zh_TW" << "zh_TW";
-        QTest::newRow("mainland China") << "||zh_CN" << "zh_CN" << "zh_CN" << "";
-        QTest::newRow("other Chinese rejected") << "||zh_SG" << "zh_SG" << "en_US" << "";
-        QTest::newRow("Portugal rejected") << "||pt_PT" << "pt_PT" << "en_US" << "";
-        QTest::newRow("Brazil, language folder") << "||pt_BR" << "pt_BR" << "pt_BR" << "pt";
-        QTest::newRow("a file is no folder") << "||es_MX" << "es_MX" << "es_ES" << "";
-        QTest::newRow("unsupported") << "||nl_NL" << "nl_NL" << "en_US" << "";
-        QTest::newRow("none set") << "||" << "0x2" << "en_US" << "";
-        QTest::newRow("C decides first") << "C||de_DE" << "0x16" << "en_US" << "";
-        QTest::newRow("no country") << "||de.UTF-8" << "0x16" << "en_US" << "";
-        for (const char* name : {"ru_RU", "ko_KR", "it_IT", "pl_PL", "cs_CZ", "ja_JP"}) // other supported ones
-            QTest::newRow(name) << QString("||") + name << name << name << "";
+        for (const QJsonValue& row : Cases("platform/locales.json"))
+            QTest::newRow(qPrintable(row["name"].toString())) << row["variables"].toString() << row["ui"].toString()
+                                                              << row["chosen"].toString() << row["folder"].toString();
     }
 
     void locale()
