@@ -134,23 +134,17 @@ private slots:
 
     void wpadCandidates_data()
     {
-        QTest::addColumn<QByteArray>("resolvConf");
-        QTest::addColumn<QString>("candidates");
-        QTest::newRow("none") << QByteArray("nameserver 127.0.0.1\n") << "wpad";
-        QTest::newRow("parents down to the registrable domain")
-            << QByteArray("search a.b.example.co.uk\n") << "wpad wpad.a.b.example.co.uk wpad.b.example.co.uk wpad.example.co.uk";
-        QTest::newRow("a public suffix is never asked") << QByteArray("domain co.uk\n") << "wpad";
-        QTest::newRow("last line wins, no repeats") << QByteArray("domain x.org\nsearch Corp.Example.com. example.com # c\n")
-                                                    << "wpad wpad.corp.example.com wpad.example.com";
+        AddRows("proxy/wpad.json");
     }
 
     void wpadCandidates()
     {
-        QFETCH(QByteArray, resolvConf);
+        QFETCH(QJsonObject, row);
+        const QByteArray resolvConf = row["resolvConf"].toString().toUtf8();
         QStringList names;
         for (const QString& url : ProxyDiscovery::WpadCandidates(ProxyDiscovery::SearchDomains(resolvConf, nullptr)))
             names << QUrl(url).host();
-        QTEST(names.join(' '), "candidates");
+        QCOMPARE(names.join(' '), row["candidates"].toString());
         const QString local = QStringLiteral("corp.example.com");
         QCOMPARE(ProxyDiscovery::SearchDomains(resolvConf, &local), QStringList{local});
     }
