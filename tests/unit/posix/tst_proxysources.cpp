@@ -63,34 +63,15 @@ private slots:
 
     void servedScript_data()
     {
-        const QByteArray script = "function FindProxyForURL(url, host) { return 'PROXY 127.0.0.9:3128'; }";
-        const QByteArray big(10 * 1024 * 1024, ' ');
-        QTest::addColumn<QByteArray>("response");
-        QTest::addColumn<bool>("closeAfter");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("length, kept open") << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(script.size())
-                                                  + "\r\n\r\n" + script
-                                           << false << "127.0.0.9:3128";
-        QTest::newRow("chunked, kept open") << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n" + script.left(16)
-                                                   + "\r\n" + QByteArray::number(script.size() - 16, 16) + ";x=y\r\n"
-                                                   + script.mid(16) + "\r\n0\r\n\r\n"
-                                            << false << "127.0.0.9:3128";
-        QTest::newRow("until close") << "HTTP/1.0 200 OK\r\n\r\n" + script << true << "127.0.0.9:3128";
-        QTest::newRow("not found") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n") << false
-                                   << "the server answered with status 404";
-        QTest::newRow("10 MB") << "HTTP/1.1 200 OK\r\nContent-Length: 10485760\r\n\r\n" + big << false
-                               << "the script is larger than 1048576 bytes";
-        QTest::newRow("10 MB chunked") << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nA00000\r\n" + big << false
-                                       << "the script is larger than 1048576 bytes";
-        QTest::newRow("closed at once") << QByteArray() << true << "the server closed the connection without an answer";
+        AddRows("proxy/served.json"); // "blanks": that many spaces follow the response
     }
 
     void servedScript()
     {
-        QFETCH(QByteArray, response);
-        QFETCH(bool, closeAfter);
-        QFETCH(QString, expected);
-        OneAnswerServer server(response, closeAfter);
+        QFETCH(QJsonObject, row);
+        const QByteArray response = row["response"].toString().toLatin1() + QByteArray(row["blanks"].toInt(), ' ');
+        const QString expected = row["expected"].toString();
+        OneAnswerServer server(response, row["closeAfter"].toBool());
         QByteArray script;
         QString error, answer, list;
         const QString url = QStringLiteral("http://127.0.0.1:%1/proxy.pac").arg(server.port);
