@@ -62,31 +62,16 @@ private slots:
         QTest::addColumn<QString>("result");   // '@', and '%' for the program's folder; "+" any count of bytes
         QTest::addColumn<QString>("logged");
         // Network paths are not looked at; a plain file or a missing folder is "path not found".
-        QTest::newRow("network path") << "free" << "//server/share/file" << "-1" << "";
-        QTest::newRow("network path, backslashes") << "free" << "\\\\server\\share\\file" << "-1" << "";
-        QTest::newRow("free space of the folder") << "free" << "@/not-yet" << "+" << "";
-        QTest::newRow("space: folder") << "space" << "@" << "0" << "";
+        // A plain file or a missing folder is "path not found"; the table holds the other rows, those
+        // with an "os" for that system only. Network paths are not looked at. Not installed, a Windows
+        // copy keeps its translations beside the program; on POSIX, none is logged at level 0.
         QTest::newRow("space: file") << "space" << "@/f" << QString::number(CFileHelper::FH_PATH_NOT_FOUND) << "";
         QTest::newRow("space: missing") << "space" << "@/no" << QString::number(CFileHelper::FH_PATH_NOT_FOUND) << "";
-        if (IsWindows()) {
-            QTest::newRow("root") << "root" << "@/not-yet" << "C:\\" << "";
-            QTest::newRow("type") << "type" << "C:\\" << "3" << "";
-            QTest::newRow("type of no root") << "type" << "C:\\Windows\\" << "0"
-                                             << "GetVolumeInformation for C:\\Windows\\ failed 144";
-            QTest::newRow("missing folder") << "free" << "C:/no/such/dir/file" << "-1"
-                                            << "Failed to GetDiskFreeSpaceEx C:/no/such/dir 3";
-            QTest::newRow("config") << "config" << "" << "C:/ProgramData/Corvantis" << "";
-            // Not installed: an unzipped copy keeps its translations beside the program.
-            QTest::newRow("resources") << "resources" << "" << "%/Resources" << "";
-        } else {
-            QTest::newRow("root through a link") << "root" << "@/shm/not-yet" << "/dev/shm" << "";
-            QTest::newRow("type of no root") << "type" << "/dev/shm/not-a-root" << "0"
-                                             << "GetVolumeInformation for /dev/shm/not-a-root failed 2";
-            QTest::newRow("missing folder") << "free" << "/no/such/dir/file" << "-1"
-                                            << "Failed to GetDiskFreeSpaceEx /no/such/dir 2";
-            QTest::newRow("config") << "config" << "" << "/var/lib/Corvantis" << "";
-            QTest::newRow("resources") << "resources" << "" << "/Resources" << ""; // not logged at level 0
-        }
+        const QString os = IsWindows() ? "windows" : "posix";
+        for (const QJsonValue& row : Cases("platform/places.json"))
+            if (row["os"].toString(os) == os)
+                QTest::newRow(qPrintable(row["name"].toString())) << row["service"].toString() << row["argument"].toString()
+                                                                  << row["result"].toString() << row["logged"].toString();
     }
 
     void places()
