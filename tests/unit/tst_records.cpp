@@ -53,23 +53,14 @@ private slots:
 
     void goldenRoundTrip_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("golden");
-        QTest::addColumn<QStringList>("warnings"); // "<class> <field>" of each absent field, in document order
-        QTest::newRow("description") << "description.xml" << "description.golden.xml"
-                                     << QStringList({"CUpdate UpdatePromoUrl", "CUpdate CheckSum", "CUpdate Ancestry",
-                                                     "CUpdate UpdatePromoUrl", "CUpdate CheckSum", "CUpdate HotfixSN",
-                                                     "CUpdProductVersion Update"});
-        QTest::newRow("configuration, written form already")
-            << "config.xml" << "config.xml"
-            << QStringList({"CUpdProduct Version", "CUpdProduct Version", "CUpdate UpdatePromoUrl"});
+        KvrTest::AddRows("xmlmodel/golden.json"); // "warnings": "<class> <field>" of each absent field, in document order
     }
 
     void goldenRoundTrip()
     {
-        QFETCH(QString, input);
-        QFETCH(QString, golden);
-        QFETCH(QStringList, warnings);
+        QFETCH(QJsonObject, row);
+        const QString input = row["input"].toString(), golden = row["golden"].toString();
+        QStringList warnings = row["warnings"].toVariant().toStringList();
         QScopedPointer<CBaseNode> record(NewRecord(input));
         QCOMPARE(record->loadFromFile(Data(input)), 0);
         QCOMPARE(record->getWarnings(),
