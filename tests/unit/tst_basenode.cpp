@@ -6,6 +6,8 @@
 #include "platform/log.h"
 #include "xmlmodel/updaterconfig.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -185,33 +187,25 @@ private slots:
 
     void identifiers_data()
     {
-        QTest::addColumn<QString>("dynLists"); // of the CorvantisUpdates read
-        QTest::addColumn<QStringList>("ids");  // of its products, "" for none
-        QTest::addColumn<QString>("written");  // the ids written, then dyn_lists
-        QTest::newRow("missing and duplicates") << "" << QStringList({"", "2", "2", ""}) << "3 2 5 4 / Product 6";
-        QTest::newRow("next from dyn_lists") << "Product 7" << QStringList({"0", ""}) << "0 7 / Product 8";
-        QTest::newRow("number not right after its name") << "Product  9" << QStringList({""}) << "0 / Product 1";
-        QTest::newRow("number after another name") << "Product Version 9" << QStringList({""}) << "0 / Product 1";
-        QTest::newRow("not a number, negative") << "" << QStringList({"abc", "-5", ""}) << "0 -5 1 / Product 2";
-        QTest::newRow("largest") << "" << QStringList({"2147483647", "", "2147483647"}) << "2147483647 0 1 / Product 2";
-        QTest::newRow("next at the top wraps") << "Product 2147483647" << QStringList({""}) << "2147483647 / Product -2147483648";
+        // dyn_lists of the CorvantisUpdates read, the ids of its products ("" for none), and the ids
+        // written, then dyn_lists.
+        KvrTest::AddRows("xmlmodel/identifiers.json");
     }
 
     void identifiers()
     {
-        QFETCH(QString, dynLists);
-        QFETCH(QStringList, ids);
-        QFETCH(QString, written);
+        QFETCH(QJsonObject, row);
+        const QString dynLists = row["dynLists"].toString();
         QString document = "<CorvantisUpdates" + (dynLists.isEmpty() ? QString() : " dyn_lists=\"" + dynLists + "\"") + ">";
-        for (const QString& id : ids)
-            document += kProduct.arg(id.isEmpty() ? QString() : " id=\"" + id + "\"");
+        for (const QJsonValue& id : row["ids"].toArray())
+            document += kProduct.arg(id.toString().isEmpty() ? QString() : " id=\"" + id.toString() + "\"");
         CUpdates description;
         QCOMPARE(description.fromXmlString(document + "</CorvantisUpdates>"), 0);
         const QDomElement root = description.toXmlDocument(false, true).documentElement();
         QStringList found;
         for (QDomElement e = root.firstChildElement("Product"); !e.isNull(); e = e.nextSiblingElement("Product"))
             found << e.attribute("id");
-        QCOMPARE(found.join(' ') + " / " + root.attribute("dyn_lists"), written);
+        QCOMPARE(found.join(' ') + " / " + root.attribute("dyn_lists"), row["written"].toString());
     }
 
     void uniteMergesById()

@@ -8,6 +8,8 @@
 #include "platform/locale.h"
 #include "platform/log.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSettings>
 #include <QtTest>
 
@@ -60,31 +62,16 @@ private slots:
         QTest::addColumn<QString>("result");   // '@', and '%' for the program's folder; "+" any count of bytes
         QTest::addColumn<QString>("logged");
         // Network paths are not looked at; a plain file or a missing folder is "path not found".
-        QTest::newRow("network path") << "free" << "//server/share/file" << "-1" << "";
-        QTest::newRow("network path, backslashes") << "free" << "\\\\server\\share\\file" << "-1" << "";
-        QTest::newRow("free space of the folder") << "free" << "@/not-yet" << "+" << "";
-        QTest::newRow("space: folder") << "space" << "@" << "0" << "";
+        // A plain file or a missing folder is "path not found"; the table holds the other rows, those
+        // with an "os" for that system only. Network paths are not looked at. Not installed, a Windows
+        // copy keeps its translations beside the program; on POSIX, none is logged at level 0.
         QTest::newRow("space: file") << "space" << "@/f" << QString::number(CFileHelper::FH_PATH_NOT_FOUND) << "";
         QTest::newRow("space: missing") << "space" << "@/no" << QString::number(CFileHelper::FH_PATH_NOT_FOUND) << "";
-        if (IsWindows()) {
-            QTest::newRow("root") << "root" << "@/not-yet" << "C:\\" << "";
-            QTest::newRow("type") << "type" << "C:\\" << "3" << "";
-            QTest::newRow("type of no root") << "type" << "C:\\Windows\\" << "0"
-                                             << "GetVolumeInformation for C:\\Windows\\ failed 144";
-            QTest::newRow("missing folder") << "free" << "C:/no/such/dir/file" << "-1"
-                                            << "Failed to GetDiskFreeSpaceEx C:/no/such/dir 3";
-            QTest::newRow("config") << "config" << "" << "C:/ProgramData/Corvantis" << "";
-            // Not installed: an unzipped copy keeps its translations beside the program.
-            QTest::newRow("resources") << "resources" << "" << "%/Resources" << "";
-        } else {
-            QTest::newRow("root through a link") << "root" << "@/shm/not-yet" << "/dev/shm" << "";
-            QTest::newRow("type of no root") << "type" << "/dev/shm/not-a-root" << "0"
-                                             << "GetVolumeInformation for /dev/shm/not-a-root failed 2";
-            QTest::newRow("missing folder") << "free" << "/no/such/dir/file" << "-1"
-                                            << "Failed to GetDiskFreeSpaceEx /no/such/dir 2";
-            QTest::newRow("config") << "config" << "" << "/var/lib/Corvantis" << "";
-            QTest::newRow("resources") << "resources" << "" << "/Resources" << ""; // not logged at level 0
-        }
+        const QString os = IsWindows() ? "windows" : "posix";
+        for (const QJsonValue& row : Cases("platform/places.json"))
+            if (row["os"].toString(os) == os)
+                QTest::newRow(qPrintable(row["name"].toString())) << row["service"].toString() << row["argument"].toString()
+                                                                  << row["result"].toString() << row["logged"].toString();
     }
 
     void places()
@@ -207,21 +194,9 @@ private slots:
             QTest::newRow("none set") << "||" << "en_US" << "en_US" << "";
             return;
         }
-        QTest::newRow("LC_ALL first, codeset") << "fr_CA.UTF-8|ja_JP|de_DE" << "fr_CA" << "fr_FR" << "";
-        QTest::newRow("empty is unset, modifier") << "|de_AT.eucJP@x|ja_JP" << "de_AT" << "de_DE" << "de_DE";
-        QTest::newRow("Hong Kong reads as Taiwan") << "||zh_HK.UTF-8" << "zh_TW" << "zh_TW" << "zh_TW";
-        QTest::newRow("Macau") << "||zh_MO" << "zh_MO" << "zh_TW" << "zh_TW";
-        QTest::newRow("mainland China") << "||zh_CN" << "zh_CN" << "zh_CN" << "";
-        QTest::newRow("other Chinese rejected") << "||zh_SG" << "zh_SG" << "en_US" << "";
-        QTest::newRow("Portugal rejected") << "||pt_PT" << "pt_PT" << "en_US" << "";
-        QTest::newRow("Brazil, language folder") << "||pt_BR" << "pt_BR" << "pt_BR" << "pt";
-        QTest::newRow("a file is no folder") << "||es_MX" << "es_MX" << "es_ES" << "";
-        QTest::newRow("unsupported") << "||nl_NL" << "nl_NL" << "en_US" << "";
-        QTest::newRow("none set") << "||" << "0x2" << "en_US" << "";
-        QTest::newRow("C decides first") << "C||de_DE" << "0x16" << "en_US" << "";
-        QTest::newRow("no country") << "||de.UTF-8" << "0x16" << "en_US" << "";
-        for (const char* name : {"ru_RU", "ko_KR", "it_IT", "pl_PL", "cs_CZ", "ja_JP"}) // other supported ones
-            QTest::newRow(name) << QString("||") + name << name << name << "";
+        for (const QJsonValue& row : Cases("platform/locales.json"))
+            QTest::newRow(qPrintable(row["name"].toString())) << row["variables"].toString() << row["ui"].toString()
+                                                              << row["chosen"].toString() << row["folder"].toString();
     }
 
     void locale()

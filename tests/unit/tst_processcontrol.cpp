@@ -6,6 +6,7 @@
 #include "app/processcontrol.h"
 #include "platform/log.h"
 
+#include <QJsonObject>
 #include <QtTest>
 
 #include <cstdio>
@@ -109,21 +110,15 @@ private slots:
 
     void stop_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("logged"); // %1: the process id
-        const QString none = IsWindows() ? "87" : "3", denied = IsWindows() ? "5" : "1"; // no such process; not ours
-        QTest::newRow("no number") << "twelve" << "Can not open process 0. Error = " + none;
-        QTest::newRow("negative number") << "-1" << "Can not open process -1. Error = " + none;
-        QTest::newRow("the caller itself") << "self" << "Can not open process %1. Error = " + denied;
-        QTest::newRow("process of another program") << "other" << "Can not open process %1. Error = " + denied;
-        QTest::newRow("process of another user") << "nobody" << "Can not open process %1. Error = " + denied;
-        QTest::newRow("background downloader") << "download" << "Kill( %1 )";
+        AddRows("instance/stop.json"); // "logged": %1 the process id, %none no such process, %denied not ours
     }
 
     void stop()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, logged);
+        QFETCH(QJsonObject, row);
+        const QString kind = row["kind"].toString();
+        QString logged = row["logged"].toString();
+        logged.replace("%none", IsWindows() ? "87" : "3").replace("%denied", IsWindows() ? "5" : "1");
         if (kind == "nobody" && !NoOtherUser().isEmpty())
             QSKIP(qPrintable(NoOtherUser()));
         QProcess child;

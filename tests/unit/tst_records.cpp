@@ -5,6 +5,8 @@
 #include "../../fuzz/xmlroundtrip.h"
 #include "xmlmodel/updaterconfig.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QtTest>
 
 #include <ctime>
@@ -51,23 +53,14 @@ private slots:
 
     void goldenRoundTrip_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("golden");
-        QTest::addColumn<QStringList>("warnings"); // "<class> <field>" of each absent field, in document order
-        QTest::newRow("description") << "description.xml" << "description.golden.xml"
-                                     << QStringList({"CUpdate UpdatePromoUrl", "CUpdate CheckSum", "CUpdate Ancestry",
-                                                     "CUpdate UpdatePromoUrl", "CUpdate CheckSum", "CUpdate HotfixSN",
-                                                     "CUpdProductVersion Update"});
-        QTest::newRow("configuration, written form already")
-            << "config.xml" << "config.xml"
-            << QStringList({"CUpdProduct Version", "CUpdProduct Version", "CUpdate UpdatePromoUrl"});
+        KvrTest::AddRows("xmlmodel/golden.json"); // "warnings": "<class> <field>" of each absent field, in document order
     }
 
     void goldenRoundTrip()
     {
-        QFETCH(QString, input);
-        QFETCH(QString, golden);
-        QFETCH(QStringList, warnings);
+        QFETCH(QJsonObject, row);
+        const QString input = row["input"].toString(), golden = row["golden"].toString();
+        QStringList warnings = row["warnings"].toVariant().toStringList();
         QScopedPointer<CBaseNode> record(NewRecord(input));
         QCOMPARE(record->loadFromFile(Data(input)), 0);
         QCOMPARE(record->getWarnings(),
@@ -85,22 +78,15 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("message");
-        const auto add = [](const QString& file, const QString& className, const QString& required, const QString& optional) {
-            const QString error = "Error in class '%1': tag '%2' does not satisfy 'minOccurs = 1' condition";
-            for (const QString& field : (required + " " + optional).split(' ', Qt::SkipEmptyParts))
+        const QString error = "Error in class '%1': tag '%2' does not satisfy 'minOccurs = 1' condition";
+        for (const QJsonValue& row : KvrTest::Cases("xmlmodel/fields.json")) {
+            const QString file = row["file"].toString();
+            const QStringList required = row["required"].toString().split(' ', Qt::SkipEmptyParts);
+            for (const QString& field : required + row["optional"].toString().split(' ', Qt::SkipEmptyParts))
                 QTest::addRow("%s: %s", qPrintable(file), qPrintable(field))
                     << file << field
-                    << (required.split(' ').contains(field) ? error : "Warning in class '%1': tag '%2' is absent").arg(className, field);
-        };
-        add("description.xml", "CUpdates", "", "Product");
-        add("description.xml", "CUpdProduct", "ProductName UpdateEnabled", "Version");
-        add("description.xml", "CUpdProductVersion", "Major Minor SubMinor SubSubMinor StringRepresentation", "Update");
-        add("description.xml", "CUpdate", "UpdateName UpdateDescription FilePath FileSize Status DateTime Chargeable LocaleName "
-            "DistributorName OsType", "Uuid UpdateType UpdatePromoUrl CheckSum Ancestry HotfixSN");
-        add("description.xml", "Ancestry", "", "Ancestor");
-        add("config.xml", "CUpdaterConfig", "UpdateUrl RemindPeriod BuyLink DownloadPath", "AutomaticUpdate CorvantisUpdates");
-        add("config.xml", "CAutomaticUpdate", "UpdateEnabled UpdatePeriod NotifyUser DownloadEnabled InstallEnabled", "");
-        add("config.xml", "CUpdate", "FilePath", "");
+                    << (required.contains(field) ? error : "Warning in class '%1': tag '%2' is absent").arg(row["class"].toString(), field);
+        }
     }
 
     void fields()
@@ -166,20 +152,13 @@ private slots:
 
     void dateTimes_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("held"); // local time, one hour east of UTC; empty for none
-        QTest::newRow("UTC, held as local time") << "2015-03-01 12:00:00" << "2015-03-01 13:00:00";
-        QTest::newRow("three-digit year") << "0999-12-31 23:30:00" << "1000-01-01 00:30:00";
-        QTest::newRow("sign in the hour") << "2015-03-01 +1:00:00" << "";
-        QTest::newRow("sign in the minutes") << "2015-03-01 12:+0:00" << "";
-        QTest::newRow("one digit") << "2015-03-01 1:00:00" << "";
-        QTest::newRow("no such day") << "2015-02-30 12:00:00" << "";
+        KvrTest::AddRows("xmlmodel/datetimes.json"); // "held": local time, one hour east of UTC; empty for none
     }
 
     void dateTimes()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, held);
+        QFETCH(QJsonObject, row);
+        const QString text = row["text"].toString(), held = row["held"].toString();
         XmlModel::DateTimeValue value(QDateTime::currentDateTime());
         value.fromText(text);
         QCOMPARE(value.get().toString("yyyy-MM-dd hh:mm:ss"), held);

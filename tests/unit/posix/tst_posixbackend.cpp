@@ -8,6 +8,7 @@
 #include "platform/log.h"
 #include "platform/posix/mounttable.h"
 
+#include <QJsonObject>
 #include <QtTest>
 
 #include <cerrno>
@@ -54,27 +55,16 @@ private slots:
 
     void mountTable_data()
     {
-        QTest::addColumn<QByteArray>("table");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("found"); // "mount point|type|file-system code"
-        QTest::newRow("longest match") << QByteArray("d / ext4 rw 0 0\nd /dev/shm msdos rw") << "/dev/shm/x"
-                                       << "/dev/shm|msdos|1";
-        QTest::newRow("escapes") << QByteArray("d /media/My\\040Disk\\134x vfat rw") << "/media/My Disk\\x/f"
-                                 << "/media/My Disk\\x|vfat|2";
-        QTest::newRow("prefix, no separator") << QByteArray("d / ntfs3 rw\nd /mnt xfs rw") << "/mntx" << "/|ntfs3|3";
-        QTest::newRow("top of a stack") << QByteArray("d /mnt ntfs rw\nd /mnt exfat rw") << "/mnt/a" << "/mnt|exfat|22";
-        QTest::newRow("names are exact") << QByteArray("d / ntfs rw\nd /mnt VFAT rw") << "/mnt" << "/mnt|VFAT|0";
-        QTest::newRow("not held") << QByteArray("d /mnt xfs rw") << "/z" << "||0";
+        AddRows("platform/mounttable.json"); // "found": "mount point|type|file-system code"
     }
 
     void mountTable()
     {
-        QFETCH(QByteArray, table);
-        QFETCH(QString, path);
-        const QList<MountEntry> entries = ParseMountTable(table);
-        const MountEntry at = entries.value(FindMountEntry(entries, path)); // blank when none holds it
-        QTEST(QString("%1|%2|%3").arg(at.mountPoint, at.type).arg(FileSystemCode(FileSystemNameOfMountType(at.type))),
-              "found");
+        QFETCH(QJsonObject, row);
+        const QList<MountEntry> entries = ParseMountTable(row["table"].toString().toUtf8());
+        const MountEntry at = entries.value(FindMountEntry(entries, row["path"].toString())); // blank when none holds it
+        QCOMPARE(QString("%1|%2|%3").arg(at.mountPoint, at.type).arg(FileSystemCode(FileSystemNameOfMountType(at.type))),
+                 row["found"].toString());
     }
 
     void foreignRuntimeFolder()
@@ -94,26 +84,20 @@ private slots:
 
     void plantedFiles_data()
     {
-        // Shell command, $1: a file of ours, $2: the private folder, $f: the lock and the pid file in it.
-        QTest::addColumn<QString>("plant");
-        QTest::addColumn<int>("error"); // of the lock; 0: lock and record are usable
-        QTest::newRow("symbolic links") << "ln -s \"$1\" \"$f\"" << ELOOP;
-        QTest::newRow("dangling symbolic links") << "ln -s \"$1.missing\" \"$f\"" << ELOOP;
-        QTest::newRow("fifos") << "mkfifo \"$f\"" << EINVAL;
-        QTest::newRow("second hard links") << "ln \"$1\" \"$f\"" << EPERM;
-        QTest::newRow("files of another user") << "printf keep >\"$f\" && chown 65534 \"$f\"" << EPERM;
-        QTest::newRow("folder created") << "" << 0;
-        QTest::newRow("private folder") << "mkdir -m 700 \"$2\"" << 0;
-        QTest::newRow("folder open to others") << "mkdir -m 701 \"$2\"" << EACCES;
-        QTest::newRow("folder is a symbolic link") << "mkdir -m 700 \"$1.d\" && ln -s \"$1.d\" \"$2\"" << ENOTDIR;
-        QTest::newRow("folder of another user") << "mkdir -m 700 \"$2\" && chown 65534 \"$2\"" << EPERM;
+        // Shell command, $1: a file of ours, $2: the private folder, $f: the lock and the pid file in it;
+        // the error of the lock, none when lock and record are usable.
+        AddRows("platform/planted.json");
     }
 
     void plantedFiles()
     {
         // Neither lock nor record is kept where somebody else could have put something in the way.
-        QFETCH(QString, plant);
-        QFETCH(int, error);
+        QFETCH(QJsonObject, row);
+        const QString plant = row["plant"].toString();
+        const QHash<QString, int> errors = {{"", 0}, {"ELOOP", ELOOP}, {"EINVAL", EINVAL}, {"EPERM", EPERM},
+                                            {"EACCES", EACCES}, {"ENOTDIR", ENOTDIR}};
+        QVERIFY(errors.contains(row["error"].toString()));
+        const int error = errors.value(row["error"].toString());
         if (plant.contains("chown") && !IsRoot())
             QSKIP("needs root to plant something of another user");
         qunsetenv("XDG_RUNTIME_DIR"); // the lock goes into the private folder as well

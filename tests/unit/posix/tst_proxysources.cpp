@@ -30,143 +30,106 @@ class TestProxySources : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void sources_data();
-    void sources();
-    void servedScript_data();
-    void servedScript();
-    void helpers_data();
-    void helpers();
-    void loopingScriptStopsAtDeadline();
-    void wpadCandidates_data();
-    void wpadCandidates();
-
-private:
     OwnLog m_log;
+
+private slots:
+    void initTestCase()
+    {
+        m_log.start();
+    }
+
+    void sources_data()
+    {
+        AddRows("proxy/sources.json");
+    }
+
+    // The environment as the user's settings: each row's variables, a URL, the proxy chosen.
+    void sources()
+    {
+        QFETCH(QJsonObject, row);
+        for (const char* name : kProxyVariables)
+            qunsetenv(name);
+        const QJsonObject env = row["env"].toObject();
+        const QString data = DataPath(QString()).chopped(1);
+        for (auto it = env.begin(); it != env.end(); ++it)
+            qputenv(it.key().toUtf8().constData(), it.value().toString().replace("@DATA@", data).toUtf8());
+        m_log.newLines();
+        ProxyInfo::HttpProxyFactory factory(15000, true);
+        QCOMPARE(ProxyText(factory.queryProxy(QNetworkProxyQuery(QUrl(row["url"].toString())))), row["proxy"].toString());
+        const QString log = m_log.newLines().join('\n');
+        QVERIFY2(log.contains(row["log"].toString().replace("@DATA@", data)), qPrintable(log));
+        QVERIFY(row["nolog"].toString().isEmpty() || !log.contains(row["nolog"].toString()));
+    }
+
+    void servedScript_data()
+    {
+        AddRows("proxy/served.json"); // "blanks": that many spaces follow the response
+    }
+
+    void servedScript()
+    {
+        QFETCH(QJsonObject, row);
+        const QByteArray response = row["response"].toString().toLatin1() + QByteArray(row["blanks"].toInt(), ' ');
+        const QString expected = row["expected"].toString();
+        OneAnswerServer server(response, row["closeAfter"].toBool());
+        QByteArray script;
+        QString error, answer, list;
+        const QString url = QStringLiteral("http://127.0.0.1:%1/proxy.pac").arg(server.port);
+        if (ProxyDiscovery::FetchScript(url, QDeadlineTimer(10000), script, error)
+            && ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error))
+            ProxyDiscovery::ListFromScriptAnswer(answer, list);
+        QCOMPARE(list.isEmpty() ? error : list, expected);
+    }
+
+    void helpers_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("expected");
+        for (const QJsonValue& row : Cases("proxy/helpers.json"))
+            QTest::newRow(qPrintable(row[0].toString())) << row[0].toString() << row[1].toString();
+    }
+
+    void helpers()
+    {
+        QFETCH(QString, expression);
+        const QByteArray script = "function FindProxyForURL(url, host) { return String(" + expression.toUtf8() + "); }";
+        QString answer, error;
+        QVERIFY2(ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error),
+                 qPrintable(error));
+        QTEST(answer, "expected");
+    }
+
+    void loopingScriptStopsAtDeadline()
+    {
+        const QByteArray script = ReadFile(DataPath("proxy/answers.pac"));
+        QString answer, error;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!ProxyDiscovery::RunScript(script, "http://loop.example/", "loop.example", QDeadlineTimer(300), answer, error));
+        QCOMPARE(error, QStringLiteral("the script was interrupted at the deadline"));
+        QVERIFY(clock.elapsed() >= 250 && clock.elapsed() < 10000);
+        // The engine is usable again afterwards.
+        QVERIFY(ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error));
+        QCOMPARE(answer, QStringLiteral("PROXY 127.0.0.9:3128"));
+    }
+
+    void wpadCandidates_data()
+    {
+        AddRows("proxy/wpad.json");
+    }
+
+    void wpadCandidates()
+    {
+        QFETCH(QJsonObject, row);
+        const QByteArray resolvConf = row["resolvConf"].toString().toUtf8();
+        QStringList names;
+        for (const QString& url : ProxyDiscovery::WpadCandidates(ProxyDiscovery::SearchDomains(resolvConf, nullptr)))
+            names << QUrl(url).host();
+        QCOMPARE(names.join(' '), row["candidates"].toString());
+        const QString local = QStringLiteral("corp.example.com");
+        QCOMPARE(ProxyDiscovery::SearchDomains(resolvConf, &local), QStringList{local});
+    }
 };
-
-void TestProxySources::initTestCase()
-{
-    m_log.start();
-}
-
-void TestProxySources::sources_data()
-{
-    AddRows("proxy/sources.json");
-}
-
-// The environment as the user's settings: each row's variables, a URL, the proxy chosen.
-void TestProxySources::sources()
-{
-    QFETCH(QJsonObject, row);
-    for (const char* name : kProxyVariables)
-        qunsetenv(name);
-    const QJsonObject env = row["env"].toObject();
-    const QString data = DataPath(QString()).chopped(1);
-    for (auto it = env.begin(); it != env.end(); ++it)
-        qputenv(it.key().toUtf8().constData(), it.value().toString().replace("@DATA@", data).toUtf8());
-    m_log.newLines();
-    ProxyInfo::HttpProxyFactory factory(15000, true);
-    QCOMPARE(ProxyText(factory.queryProxy(QNetworkProxyQuery(QUrl(row["url"].toString())))), row["proxy"].toString());
-    const QString log = m_log.newLines().join('\n');
-    QVERIFY2(log.contains(row["log"].toString().replace("@DATA@", data)), qPrintable(log));
-    QVERIFY(row["nolog"].toString().isEmpty() || !log.contains(row["nolog"].toString()));
-}
-
-void TestProxySources::servedScript_data()
-{
-    const QByteArray script = "function FindProxyForURL(url, host) { return 'PROXY 127.0.0.9:3128'; }";
-    const QByteArray big(10 * 1024 * 1024, ' ');
-    QTest::addColumn<QByteArray>("response");
-    QTest::addColumn<bool>("closeAfter");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("length, kept open") << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(script.size())
-                                              + "\r\n\r\n" + script
-                                       << false << "127.0.0.9:3128";
-    QTest::newRow("chunked, kept open") << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n" + script.left(16)
-                                               + "\r\n" + QByteArray::number(script.size() - 16, 16) + ";x=y\r\n"
-                                               + script.mid(16) + "\r\n0\r\n\r\n"
-                                        << false << "127.0.0.9:3128";
-    QTest::newRow("until close") << "HTTP/1.0 200 OK\r\n\r\n" + script << true << "127.0.0.9:3128";
-    QTest::newRow("not found") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n") << false
-                               << "the server answered with status 404";
-    QTest::newRow("10 MB") << "HTTP/1.1 200 OK\r\nContent-Length: 10485760\r\n\r\n" + big << false
-                           << "the script is larger than 1048576 bytes";
-    QTest::newRow("10 MB chunked") << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nA00000\r\n" + big << false
-                                   << "the script is larger than 1048576 bytes";
-    QTest::newRow("closed at once") << QByteArray() << true << "the server closed the connection without an answer";
-}
-
-void TestProxySources::servedScript()
-{
-    QFETCH(QByteArray, response);
-    QFETCH(bool, closeAfter);
-    QFETCH(QString, expected);
-    OneAnswerServer server(response, closeAfter);
-    QByteArray script;
-    QString error, answer, list;
-    const QString url = QStringLiteral("http://127.0.0.1:%1/proxy.pac").arg(server.port);
-    if (ProxyDiscovery::FetchScript(url, QDeadlineTimer(10000), script, error)
-        && ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error))
-        ProxyDiscovery::ListFromScriptAnswer(answer, list);
-    QCOMPARE(list.isEmpty() ? error : list, expected);
-}
-
-void TestProxySources::helpers_data()
-{
-    QTest::addColumn<QString>("expression");
-    QTest::addColumn<QString>("expected");
-    for (const QJsonValue& row : Cases("proxy/helpers.json"))
-        QTest::newRow(qPrintable(row[0].toString())) << row[0].toString() << row[1].toString();
-}
-
-void TestProxySources::helpers()
-{
-    QFETCH(QString, expression);
-    const QByteArray script = "function FindProxyForURL(url, host) { return String(" + expression.toUtf8() + "); }";
-    QString answer, error;
-    QVERIFY2(ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error),
-             qPrintable(error));
-    QTEST(answer, "expected");
-}
-
-void TestProxySources::loopingScriptStopsAtDeadline()
-{
-    const QByteArray script = ReadFile(DataPath("proxy/answers.pac"));
-    QString answer, error;
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!ProxyDiscovery::RunScript(script, "http://loop.example/", "loop.example", QDeadlineTimer(300), answer, error));
-    QCOMPARE(error, QStringLiteral("the script was interrupted at the deadline"));
-    QVERIFY(clock.elapsed() >= 250 && clock.elapsed() < 10000);
-    // The engine is usable again afterwards.
-    QVERIFY(ProxyDiscovery::RunScript(script, "http://a/", "a", QDeadlineTimer(10000), answer, error));
-    QCOMPARE(answer, QStringLiteral("PROXY 127.0.0.9:3128"));
-}
-
-void TestProxySources::wpadCandidates_data()
-{
-    QTest::addColumn<QByteArray>("resolvConf");
-    QTest::addColumn<QString>("candidates");
-    QTest::newRow("none") << QByteArray("nameserver 127.0.0.1\n") << "wpad";
-    QTest::newRow("parents down to the registrable domain")
-        << QByteArray("search a.b.example.co.uk\n") << "wpad wpad.a.b.example.co.uk wpad.b.example.co.uk wpad.example.co.uk";
-    QTest::newRow("a public suffix is never asked") << QByteArray("domain co.uk\n") << "wpad";
-    QTest::newRow("last line wins, no repeats") << QByteArray("domain x.org\nsearch Corp.Example.com. example.com # c\n")
-                                                << "wpad wpad.corp.example.com wpad.example.com";
-}
-
-void TestProxySources::wpadCandidates()
-{
-    QFETCH(QByteArray, resolvConf);
-    QStringList names;
-    for (const QString& url : ProxyDiscovery::WpadCandidates(ProxyDiscovery::SearchDomains(resolvConf, nullptr)))
-        names << QUrl(url).host();
-    QTEST(names.join(' '), "candidates");
-    const QString local = QStringLiteral("corp.example.com");
-    QCOMPARE(ProxyDiscovery::SearchDomains(resolvConf, &local), QStringList{local});
-}
 
 QTEST_GUILESS_MAIN(TestProxySources)
 #include "tst_proxysources.moc"
