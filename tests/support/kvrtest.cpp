@@ -79,6 +79,29 @@ QString WindowsPath(const QString& path)
     return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
 }
 
+QString HostPath(const QString& windowsPath)
+{
+    static const QRegularExpression drive(QStringLiteral("^([A-Za-z]):/"));
+    const QRegularExpressionMatch match = drive.match(windowsPath);
+    if (!match.hasMatch())
+        return windowsPath;
+    return qEnvironmentVariable("WINEPREFIX") + QStringLiteral("/dosdevices/") + match.captured(1).toLower() +
+           QStringLiteral(":/") + windowsPath.mid(3);
+}
+
+QString WindowsTempFolder()
+{
+    static QString folder;
+    if (folder.isEmpty()) {
+        QProcess shell;
+        shell.start(QStringLiteral(KVR_SOURCE_DIR "/scripts/wine-run"), {"cmd", "/c", "echo %TEMP%"});
+        shell.waitForFinished(60000);
+        folder = QString::fromLocal8Bit(shell.readAllStandardOutput()).trimmed();
+        folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    }
+    return folder;
+}
+
 QString NoUiLanguageFor(const QString& lang)
 {
     if (!WindowsProgram() || lang.isEmpty() || QFileInfo::exists(qEnvironmentVariable("LOCPATH") + '/' + lang))
@@ -181,6 +204,7 @@ Running::Running(const QString& program, const QStringList& arguments, const Run
     m_result.logStart = LogStart(options.environment);
     // The Windows program, run directly or by a command that it ends.
     m_windows = program.endsWith(QLatin1String(".exe")) || (WindowsProgram() && arguments.contains(ProgramPath()));
+    m_result.windows = m_windows;
     if (program.endsWith(QLatin1String(".exe")))
         m_process.start(QStringLiteral(KVR_SOURCE_DIR "/scripts/wine-run"), QStringList{program} + arguments);
     else if (options.asNobody)
@@ -225,7 +249,6 @@ RunResult Running::finish(int timeoutMs)
             m_result.err = QString::fromUtf8(m_result.err)
                                .remove(QRegularExpression("^GnuTLS error: [^\n]*\n", QRegularExpression::MultilineOption))
                                .toUtf8();
-        m_result.windows = true;
     }
     return m_result;
 }
@@ -304,6 +327,15 @@ QStringList LogLinesOf(const RunResult& run)
         return LogLinesSince(run.logStart, run.pid);
     QStringList lines = LogLinesSince(run.logStart, 0);
     return lines.replaceInStrings(QStringLiteral("Z:/"), QStringLiteral("/"));
+}
+
+qint64 ProgramId(const RunResult& run)
+{
+    if (!run.windows)
+        return run.pid;
+    static const QRegularExpression id(QStringLiteral(" /[^:/]*:(\\d+):[0-9a-f]+/ "));
+    const QStringList lines = LogLinesSince(run.logStart, 0);
+    return lines.isEmpty() ? 0 : id.match(lines.first()).captured(1).toLongLong();
 }
 
 QString LogText(const QString& line)

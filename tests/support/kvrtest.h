@@ -27,6 +27,10 @@ bool WindowsProgram();
 // the host sees it: lines end with a line feed alone, and the host's root is no drive.
 QString WindowsPath(const QString& path);
 QByteArray FromWindows(QByteArray text);
+// Where the host finds a path that the Windows program names on a drive of the wine prefix
+// ("C:/users/..."); a host path stays as it is. And the Windows user's temporary folder, as the program names it.
+QString HostPath(const QString& windowsPath);
+QString WindowsTempFolder();
 // Sets the proxy settings of the Windows user in the wine prefix, as WinHTTP reads them: a fixed
 // proxy list with the hosts that bypass it, and a configuration script; automatic detection stays
 // off, so that no name query leaves the machine. Empty texts: a direct connection.
@@ -106,6 +110,10 @@ struct RunOptions {
     QString workingDirectory;
 };
 
+// The id the program of a run knows itself by: the host's, or under wine the Windows process id
+// of its first log line; 0 when it logged nothing.
+qint64 ProgramId(const RunResult& run);
+
 // Runs the program with the arguments and waits for it to end.
 RunResult Run(const QStringList& arguments, const RunOptions& options = RunOptions());
 RunResult Run(const QString& program, const QStringList& arguments, const RunOptions& options);
@@ -119,6 +127,8 @@ public:
     ~Running();
     qint64 pid() const { return m_result.pid; }
     QProcess& process() { return m_process; }
+    // The id the program knows itself by: under wine its Windows process id, from its first log line.
+    qint64 programId() const { return ProgramId(m_result); }
     // Waits for the end (killing the run after timeoutMs); a run killed by a signal has exit code -1.
     RunResult finish(int timeoutMs = 60000);
 
