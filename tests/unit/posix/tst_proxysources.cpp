@@ -8,16 +8,10 @@
 
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <QProcessEnvironment>
 #include <QtTest>
 
 using namespace KvrTest;
-
-namespace {
-
-const char* const kProxyVariables[] = {"auto_proxy", "AUTO_PROXY", "http_proxy", "HTTP_PROXY", "https_proxy",
-                                       "HTTPS_PROXY", "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
-
-} // namespace
 
 class TestProxySources : public QObject
 {
@@ -40,8 +34,9 @@ private slots:
     void sources()
     {
         QFETCH(QJsonObject, row);
-        for (const char* name : kProxyVariables)
-            qunsetenv(name);
+        for (const QString& name : QProcessEnvironment::systemEnvironment().keys()) // auto_proxy, HTTP_PROXY, ...
+            if (name.endsWith("_proxy", Qt::CaseInsensitive))
+                qunsetenv(qPrintable(name));
         const QJsonObject env = row["env"].toObject();
         const QString data = DataPath(QString()).chopped(1);
         for (auto it = env.begin(); it != env.end(); ++it)
