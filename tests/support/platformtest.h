@@ -13,13 +13,14 @@ namespace KvrTest {
 // True in the Windows build, and when that build runs under wine.
 bool IsWindows();
 bool UnderWine();
-// True when the tests run as root, so that non-administrator paths can be tried as nobody.
-bool IsRoot();
 // Id of the calling thread as the log writes it.
 quint64 ThreadId();
 // Makes link a symbolic link to target; false when the system cannot.
 bool MakeSymbolicLink(const QString& target, const QString& link);
-// Hands a file, or a folder with all it holds, to the nobody account (links themselves, not their targets).
+// For the suites of the Linux build alone (the Windows build has none that needs them): true when the
+// tests run as root, so that non-administrator paths can be tried as nobody; and hands a file, or a
+// folder with all it holds, to the nobody account (links themselves, not their targets).
+bool IsRoot();
 void GiveToNobody(const QString& path);
 
 // An identity of the file at path that changes when another file takes its name (0 when there is

@@ -24,6 +24,16 @@ static quint32 SpaceCode(const QString& path)
     return (code == 0 ? all > 0 && free <= allFree && allFree <= all : free + all + allFree == 0) ? code : 1;
 }
 
+// The rows of a JSON table that hold on this system: those without "os", and those whose "os" names it.
+static void AddSystemRows(const QString& table)
+{
+    const QString os = IsWindows() ? "windows" : "posix";
+    QTest::addColumn<QJsonObject>("row");
+    for (const QJsonValue& row : Cases(table))
+        if (row["os"].toString(os) == os)
+            QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+}
+
 class TestPlatform : public QObject
 {
     Q_OBJECT
@@ -57,33 +67,22 @@ private slots:
 
     void places_data()
     {
-        QTest::addColumn<QString>("service"); // root, type, free, space, config or resources
-        QTest::addColumn<QString>("argument"); // '@': the case's folder
-        QTest::addColumn<QString>("result");   // '@', and '%' for the program's folder; "+" any count of bytes
-        QTest::addColumn<QString>("logged");
-        // Network paths are not looked at; a plain file or a missing folder is "path not found".
-        // A plain file or a missing folder is "path not found"; the table holds the other rows, those
-        // with an "os" for that system only. Network paths are not looked at. Not installed, a Windows
-        // copy keeps its translations beside the program; on POSIX, none is logged at level 0.
-        QTest::newRow("space: file") << "space" << "@/f" << QString::number(CFileHelper::FH_PATH_NOT_FOUND) << "";
-        QTest::newRow("space: missing") << "space" << "@/no" << QString::number(CFileHelper::FH_PATH_NOT_FOUND) << "";
-        const QString os = IsWindows() ? "windows" : "posix";
-        for (const QJsonValue& row : Cases("platform/places.json"))
-            if (row["os"].toString(os) == os)
-                QTest::newRow(qPrintable(row["name"].toString())) << row["service"].toString() << row["argument"].toString()
-                                                                  << row["result"].toString() << row["logged"].toString();
+        // "service": root, type, free, space, config or resources; "argument" and "result": '@' the case's
+        // folder, '%' the program's folder; "+" any count of bytes. Network paths are not looked at. Not
+        // installed, a Windows copy keeps its translations beside the program; on POSIX, none is logged at level 0.
+        AddSystemRows("platform/places.json");
     }
 
     void places()
     {
-        QFETCH(QString, service);
-        QFETCH(QString, argument);
-        QFETCH(QString, result);
-        QFETCH(QString, logged);
+        QFETCH(QJsonObject, row);
+        const QString service = row["service"].toString(), logged = row["logged"].toString();
+        const QString notFound = QString::number(CFileHelper::FH_PATH_NOT_FOUND);
+        const QString result = row["result"].toString().replace("@NOTFOUND@", notFound);
         QVERIFY(WriteFile(At("@/f"), "\n"));
         QVERIFY(IsWindows() || QFile::link("/dev/shm", At("@/shm"))); // a link counts for the volume it points into
         qputenv("CORVANTIS_CONFIG_DIR", ""); // counts as unset
-        argument = At(argument);
+        const QString argument = At(row["argument"].toString());
         QString found;
         if (service == "root") {
             found = GetVolumeRoot(argument);
@@ -127,34 +126,17 @@ private slots:
 
     void addAccessRights_data()
     {
-        QTest::addColumn<QString>("path"); // '@' alone: the folder itself
-        QTest::addColumn<QString>("account");
-        QTest::addColumn<QString>("after"); // empty: unchanged
-        QTest::addColumn<QString>("logged"); // empty: granted
-        const QString administrators = IsWindows() ? "BUILTIN\\Administrators" : "BUILTIN\\root";
-        // The file starts as FileList(), the folder as FolderList().
-        if (IsWindows()) {
-            QTest::newRow("file: replaces only the account's entry")
-                << "@/f" << administrators << "D:P(A;;FR;;;WD)(A;;FA;;;SY)(A;OICIID;GA;;;BA)" << QString();
-        } else {
-            QTest::newRow("file: replaces only the account's entry")
-                << "@/f" << administrators << "u::rw-,u:65534:r--,g::r--,g:0:rwx,m::rwx,o::r--" << QString();
-            QTest::newRow("folder: added and passed on")
-                << "@" << administrators << "u::rwx,g::r-x,g:0:rwx,m::rwx,o::---" << QString();
-        }
-        QTest::newRow("unknown account") << "@/f" << "BUILTIN\\kvr_nobody_here" << ""
-                                         << QString("error: get account \"BUILTIN\\kvr_nobody_here\" (%1)")
-                                                .arg(IsWindows() ? 1332 : 2);
-        QTest::newRow("missing file") << "@/missing" << administrators << "-"
-                                      << "error: get Dacl for \"@/missing\"  (2)";
+        // "path": '@' alone is the folder itself; "after" empty: unchanged; "logged" none: granted. The file
+        // starts as fileList below, the folder as its POSIX list.
+        AddSystemRows("platform/access.json");
     }
 
     void addAccessRights()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, account);
-        QFETCH(QString, after);
-        QFETCH(QString, logged);
+        QFETCH(QJsonObject, row);
+        const QString administrators = IsWindows() ? "BUILTIN\\Administrators" : "BUILTIN\\root";
+        const QString account = row["account"].toString().replace("@ADMINS@", administrators);
+        const QString after = row["after"].toString(), logged = row["logged"].toString();
         if (logged.isEmpty() && !NoAccessLists().isEmpty())
             QSKIP(qPrintable(NoAccessLists()));
         QVERIFY(WriteFile(At("@/f"), "<x/>"));
@@ -163,7 +145,7 @@ private slots:
         if (AccessList(At("@/f"), fileList) == "-")
             QSKIP("the temporary folder's volume keeps no access lists");
         QVERIFY(IsWindows() || AccessList(m_dir->path(), "u::rwx,g::r-x,o::---") != "-");
-        path = At(path);
+        const QString path = At(row["path"].toString());
         const QString before = AccessList(path);
         for (int call = 0; call < 2; ++call) { // a second call still leaves a single entry
             QCOMPARE(CAuth::AddAccessRights(path, account, CAuth::GENERIC_ALL_ACCESS), logged.isEmpty());
@@ -175,37 +157,23 @@ private slots:
         QString name; // the name that the updater grants access to
         QVERIFY(CAuthHelper::LookupAliasFromRid(QString(), CAuthHelper::kNtAuthority, CAuthHelper::kBuiltinDomainRid,
                                                 CAuthHelper::kAdministratorsRid, name));
-        QCOMPARE(name, IsWindows() ? QString("BUILTIN\\Administrators") : QString("BUILTIN\\root"));
+        QCOMPARE(name, administrators);
     }
 
     void locale_data()
     {
-        QTest::addColumn<QString>("variables"); // LC_ALL|LC_MESSAGES|LANG
-        QTest::addColumn<QString>("ui"); // the interface locale, or "0x<error>" when it cannot be read
-        QTest::addColumn<QString>("chosen"); // the default locale
-        QTest::addColumn<QString>("folder"); // of its translations, among de_DE, de, pt, zh_TW and a file es_ES
-        if (IsWindows()) {
-            // Wine takes the interface language from these variables when the process starts (ctest
-            // starts one per row); a locale missing there leaves English, and "C" or none reads as English.
-            QTest::newRow("LC_ALL first") << "pt_PT.UTF-8|zh_HK.UTF-8|pt_BR.UTF-8" << "pt_PT" << "en_US" << "";
-            QTest::newRow("Hong Kong reads as Taiwan") << "||zh_HK.UTF-8" << "zh_TW" << "zh_TW" << "zh_TW";
-            QTest::newRow("Brazil, language folder") << "||pt_BR.UTF-8" << "pt_BR" << "pt_BR" << "pt";
-            QTest::newRow("unsupported") << "||nl_NL.UTF-8" << "nl_NL" << "en_US" << "";
-            QTest::newRow("none set") << "||" << "en_US" << "en_US" << "";
-            return;
-        }
-        for (const QJsonValue& row : Cases("platform/locales.json"))
-            QTest::newRow(qPrintable(row["name"].toString())) << row["variables"].toString() << row["ui"].toString()
-                                                              << row["chosen"].toString() << row["folder"].toString();
+        // "variables": LC_ALL|LC_MESSAGES|LANG; "ui": the interface locale, or "0x<error>" when it cannot be
+        // read; "chosen": the default locale; "folder": of its translations, among de_DE, de, pt, zh_TW and a
+        // file es_ES. Wine takes the interface language from the variables when the process starts (ctest
+        // starts one per Windows row); a locale missing there leaves English, and "C" or none reads as English.
+        AddSystemRows("platform/locales.json");
     }
 
     void locale()
     {
-        QFETCH(QString, variables);
-        QFETCH(QString, ui);
-        QFETCH(QString, chosen);
-        QFETCH(QString, folder);
-        const QStringList values = variables.split('|');
+        QFETCH(QJsonObject, row);
+        const QString ui = row["ui"].toString(), chosen = row["chosen"].toString(), folder = row["folder"].toString();
+        const QStringList values = row["variables"].toString().split('|');
         const QString unavailable = NoUiLanguage(values);
         if (!unavailable.isEmpty())
             QSKIP(qPrintable(unavailable));

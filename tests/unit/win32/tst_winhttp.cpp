@@ -6,6 +6,7 @@
 #include "platform/log.h"
 #include "proxy/httpproxyfactory.h"
 
+#include <QDataStream>
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QtTest>
@@ -19,24 +20,18 @@ namespace {
 
 const wchar_t kConnections[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
 
-void AppendDword(QByteArray& blob, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        blob += char((value >> (8 * i)) & 0xff);
-}
-
 // DefaultConnectionSettings: version 0x46, a counter, the flags (1 direct, 2 fixed list, 4 script,
 // 8 automatic detection), then the list, the bypass list and the script URL, each as a length and
-// its bytes.
+// its bytes; numbers in little-endian order.
 bool WriteSettings(quint32 flags, const QByteArray& list, const QByteArray& bypass, const QByteArray& script)
 {
     QByteArray blob;
-    AppendDword(blob, 0x46);
-    AppendDword(blob, 0);
-    AppendDword(blob, flags);
+    QDataStream out(&blob, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint32(0x46) << quint32(0) << flags;
     for (const QByteArray& text : {list, bypass, script}) {
-        AppendDword(blob, quint32(text.size()));
-        blob += text;
+        out << quint32(text.size());
+        out.writeRawData(text.constData(), text.size());
     }
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kConnections, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
@@ -47,13 +42,6 @@ bool WriteSettings(quint32 flags, const QByteArray& list, const QByteArray& bypa
                          == ERROR_SUCCESS;
     RegCloseKey(key);
     return written;
-}
-
-QString ProxyText(const QList<QNetworkProxy>& proxies)
-{
-    const QNetworkProxy& first = proxies.value(0);
-    return first.type() == QNetworkProxy::HttpProxy ? QStringLiteral("%1:%2").arg(first.hostName()).arg(first.port())
-                                                     : QString();
 }
 
 } // namespace
@@ -95,12 +83,13 @@ private slots:
                               row["bypass"].toString().toLatin1(), scriptUrl.toLatin1()));
         m_log.newLines();
         ProxyInfo::HttpProxyFactory factory(15000, true);
-        QCOMPARE(ProxyText(factory.queryProxy(QNetworkProxyQuery(QUrl(row["url"].toString())))), row["proxy"].toString());
+        const QNetworkProxy proxy = factory.queryProxy(QNetworkProxyQuery(QUrl(row["url"].toString()))).value(0);
+        const QString chosen = QStringLiteral("%1:%2").arg(proxy.hostName()).arg(proxy.port());
+        QCOMPARE(proxy.type() == QNetworkProxy::HttpProxy ? chosen : QString(), row["proxy"].toString());
         const QString log = m_log.newLines().join('\n');
         QVERIFY2(log.contains(row["log"].toString()), qPrintable(log));
         // WinHTTP was loaded once, by name, the first time it was needed.
-        QCOMPARE(m_log.lines().filter("WINHTTP functions was loaded!").size(),
-                 1);
+        QCOMPARE(m_log.lines().filter("WINHTTP functions was loaded!").size(), 1);
     }
 };
 
