@@ -1,6 +1,8 @@
 // Loads and saves a generated updates description of many updates and prints the time of each
 // step and the peak memory of the process, then the same steps of Qt's DOM alone (parsing the file,
-// serialising the document with the program's codec) and the ratios to them.
+// serialising the document with the program's codec) and the ratios to them. The load and the DOM
+// parse are then repeated in alternating order, and their medians compared, as one run of each
+// varies with the machine's load and the state of the heap.
 #include "xmlmodel/ourtextcodec.h"
 #include "xmlmodel/updates.h"
 
@@ -11,8 +13,10 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 #include <malloc.h>
 #include <sys/resource.h>
 
@@ -107,7 +111,9 @@ Usage UsageNow()
 // not pay for the memory the step before it gave back.
 void SettleHeap()
 {
-    std::free(std::malloc(64 * 1024));
+    // Through a volatile pointer: the compiler may drop a malloc/free pair whose block is unused.
+    void* volatile block = std::malloc(64 * 1024);
+    std::free(block);
 }
 
 // Elapsed and processor time and page faults of one step, which starts with a settled heap.
@@ -195,12 +201,30 @@ bool DomAlone(const QString& input, Cost& parse, Cost& save, qint64& characters)
     return true;
 }
 
+// The load alone, into records that are freed after it.
+bool LoadAlone(const QString& input, Cost& load)
+{
+    CUpdates* records = new CUpdates;
+    Meter meter;
+    const int result = StepLoad(*records, input);
+    load = meter.cost();
+    delete records;
+    return result == 0;
+}
+
+qint64 Median(std::vector<qint64> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     const int updates = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
+    const int rounds = std::max(1, argc > 2 ? QByteArray(argv[2]).toInt() : 7);
     QTemporaryDir dir;
     const QString input = dir.filePath(QStringLiteral("description.xml"));
     const QString output = dir.filePath(QStringLiteral("saved.xml"));
@@ -261,6 +285,26 @@ int main(int argc, char* argv[])
     if (!DomAlone<true>(input, domParse, domSave, domCharacters))
         return 1;
 
+    // Further rounds of the load and the DOM parse alone, the one or the other first in turn.
+    std::vector<qint64> loadCpu{load.cpuMs};
+    std::vector<qint64> domCpu{domParse.cpuMs};
+    for (int round = 1; round < rounds; ++round) {
+        Cost cost;
+        Cost unused;
+        qint64 unusedCharacters = 0;
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn == 0) == (round % 2 == 0)) {
+                if (!LoadAlone(input, cost))
+                    return 1;
+                loadCpu.push_back(cost.cpuMs);
+            } else {
+                if (!DomAlone<true>(input, cost, unused, unusedCharacters))
+                    return 1;
+                domCpu.push_back(cost.cpuMs);
+            }
+        }
+    }
+
     const auto print = [](const char* step, const Cost& cost) {
         std::printf("%s: %lld ms, %lld ms processor time, %ld page faults", step, (long long)cost.ms,
                     (long long)cost.cpuMs, cost.faults);
@@ -280,6 +324,9 @@ int main(int argc, char* argv[])
                 "%.2f)\n",
                 ratio(load.ms, domParse.ms), ratio(load.cpuMs, domParse.cpuMs), ratio(writeText.ms, domSave.ms),
                 ratio(writeText.cpuMs, domSave.cpuMs));
+    if (rounds > 1)
+        std::printf("load / DOM parse over %d rounds: median %lld / %lld ms processor time = %.2f\n", rounds,
+                    (long long)Median(loadCpu), (long long)Median(domCpu), ratio(Median(loadCpu), Median(domCpu)));
     std::printf("heap held by the loaded records: %lld KiB (%lld bytes per update)\n", recordHeap / 1024,
                 count > 0 ? recordHeap / count : 0);
     std::printf("peak memory (ru_maxrss): %ld KiB before load, %ld KiB after load, %ld KiB after save\n", before,
