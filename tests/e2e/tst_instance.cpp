@@ -23,12 +23,12 @@ private slots:
     void unusablePidFile();
 
 private:
-    RunResult run(const QStringList& arguments);
-    QStringList heldDownload() const;
-    bool waitUntilHeld() const;
+    bool isHeld() const; // the held download has started
     QString loggedPidFile() const;
     QString pidFile() const { return HostPath(loggedPidFile()); }
     QScopedPointer<Sandbox> m_sandbox;
+    RunOptions m_options; // runs in the sandbox
+    QStringList m_held;   // a download of held.upd
     QScopedPointer<FaultServer> m_server;
     QByteArray m_file;
 };
@@ -36,6 +36,7 @@ private:
 void TestInstance::init()
 {
     m_sandbox.reset(new Sandbox);
+    m_options.environment = m_sandbox->environment();
     // The server sends the start of held.upd and then waits until the test puts "go" beside it.
     m_server.reset(new FaultServer);
     m_file = QByteArray(3000000, 'h');
@@ -44,30 +45,13 @@ void TestInstance::init()
                                                        {"stall_at", 100000}, {"until", "go"}, {"stall", 60}}}));
     QVERIFY2(m_server->start(), m_server->log().constData());
     QVERIFY(WriteFile(m_sandbox->path("held.xml"), DescriptionXml({"held:0:0:0:2930"}, m_server->url("/"))));
+    m_held = QStringList{"download", "-u", "lum", "-d", m_sandbox->path("held.xml"), "-p", m_sandbox->downloads()};
 }
 
-RunResult TestInstance::run(const QStringList& arguments)
+bool TestInstance::isHeld() const
 {
-    RunOptions options;
-    options.environment = m_sandbox->environment();
-    return Run(arguments, options);
-}
-
-QStringList TestInstance::heldDownload() const
-{
-    return {"download", "-u", "lum", "-d", m_sandbox->path("held.xml"), "-p", m_sandbox->downloads()};
-}
-
-bool TestInstance::waitUntilHeld() const
-{
-    QDeadlineTimer deadline(30000);
-    while (!deadline.hasExpired()) {
-        const QList<Request> requests = m_server->requests();
-        if (!requests.isEmpty() && requests.last().method == "GET")
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
+    const QList<Request> requests = m_server->requests();
+    return !requests.isEmpty() && requests.last().method == "GET";
 }
 
 // The Windows program keeps its record in the wine prefix, which outlives the sandbox: each case
@@ -90,32 +74,31 @@ QString TestInstance::loggedPidFile() const
 
 void TestInstance::secondUpdaterIsRefused()
 {
-    RunOptions options;
-    options.environment = m_sandbox->environment();
-    Running first(heldDownload(), options);
-    QVERIFY(waitUntilHeld());
+    Running first(m_held, m_options);
+    QTRY_VERIFY_WITH_TIMEOUT(isHeld(), 30000);
     const QString description = DataPath("updater/updates.xml");
 
-    const RunResult second = run({"check", "-u", "lum", "-d", description});
+    const RunResult second = Run({"check", "-u", "lum", "-d", description}, m_options);
     QCOMPARE(second.exitCode, 12);
     QCOMPARE(second.out, QByteArray());
     QCOMPARE(second.err, QByteArray());
     QCOMPARE(LogLinesOf(second).filter("Updater process is running already.").size(), 1);
 
-    const RunResult fork = run({"check", "-u", "lum", "-d", description, "--fork-of-updater"});
+    const RunResult fork = Run({"check", "-u", "lum", "-d", description, "--fork-of-updater"}, m_options);
     QCOMPARE(fork.exitCode, 0);
     QVERIFY(fork.out.startsWith("UUID"));
 
     // A background run needs the lock too; beside the running one it works (up to its folder check,
     // as a background run would retry a failing transfer for minutes), and its record goes when it ends.
-    QCOMPARE(run({"download", "-u", "lum", "-d", description, "-bd"}).exitCode, 12);
+    QCOMPARE(Run({"download", "-u", "lum", "-d", description, "-bd"}, m_options).exitCode, 12);
     QVERIFY(!QFile::exists(pidFile()));
-    QCOMPARE(run({"download", "-u", "lum", "-d", description, "-bd", "-fu", "-p", description}).exitCode, 29);
+    QCOMPARE(Run({"download", "-u", "lum", "-d", description, "-bd", "-fu", "-p", description}, m_options).exitCode, 29);
     QVERIFY(!QFile::exists(pidFile()));
 
     // Copying one file takes no part in single-instance control.
     QVERIFY(QDir().mkpath(m_sandbox->path("other")));
-    const RunResult file = run({"download", "-u", "file", "-f", m_server->url("/free.upd"), "-p", m_sandbox->path("other")});
+    const RunResult file
+        = Run({"download", "-u", "file", "-f", m_server->url("/free.upd"), "-p", m_sandbox->path("other")}, m_options);
     QCOMPARE(file.exitCode, 0);
     QCOMPARE(ReadFile(m_sandbox->path("other/free.upd")), QByteArray("free"));
 
@@ -125,18 +108,16 @@ void TestInstance::secondUpdaterIsRefused()
     QCOMPARE(ReadFile(m_sandbox->downloads() + "/held.upd"), m_file);
 
     // The lock went with the first process.
-    QCOMPARE(run({"check", "-u", "lum", "-d", description}).exitCode, 0);
+    QCOMPARE(Run({"check", "-u", "lum", "-d", description}, m_options).exitCode, 0);
 }
 
 void TestInstance::foregroundRunStopsBackgroundDownload()
 {
-    RunOptions options;
-    options.environment = m_sandbox->environment();
-    Running background(heldDownload() << "-bd", options);
-    QVERIFY(waitUntilHeld());
+    Running background(m_held + QStringList{"-bd"}, m_options);
+    QTRY_VERIFY_WITH_TIMEOUT(isHeld(), 30000);
     QCOMPARE(ReadFile(pidFile()), QByteArray::number(background.programId()));
 
-    const RunResult foreground = run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")});
+    const RunResult foreground = Run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")}, m_options);
     QCOMPARE(foreground.exitCode, 0);
     QVERIFY(foreground.out.startsWith("UUID"));
     // Killed: by a signal, or on Windows by TerminateProcess with the code 0, long before the server's stall ends.
@@ -160,13 +141,14 @@ void TestInstance::unusablePidFile()
         QSKIP(qPrintable(row["windows_skip"].toString()));
     const bool hasContent = row.contains("content");
     // A first run creates the private temporary folder that holds the record; then it is an ended process.
-    const RunResult first = run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")});
+    const RunResult first = Run({"check", "-u", "lum", "-d", DataPath("updater/updates.xml")}, m_options);
     QCOMPARE(first.exitCode, 0);
     const QByteArray dead = QByteArray::number(ProgramId(first));
     QVERIFY(dead != "0");
     const QByteArray content = row["content"].toString().toUtf8().replace("@DEAD@", dead);
     QVERIFY(hasContent ? WriteFile(pidFile(), content) : QDir().mkpath(pidFile()));
-    const RunResult second = run(Words(row["args"]).replaceInStrings("@DATA@", DataPath(QString()).chopped(1)));
+    const QStringList arguments = Words(row["args"]).replaceInStrings("@DATA@", DataPath(QString()).chopped(1));
+    const RunResult second = Run(arguments, m_options);
     QCOMPARE(second.exitCode, row["exit"].toInt());
     QCOMPARE(second.out, QByteArray());
     if (hasContent)

@@ -2,7 +2,7 @@
 // typed at the password prompt on a pseudo-terminal.
 #include "documents.h"
 #include "kvrtest.h"
-#include "proxies.h"
+#include "servers.h"
 
 #include <QJsonObject>
 #include <QTcpServer>
@@ -19,17 +19,14 @@ using namespace KvrTest;
 
 namespace {
 
-const int kFileSize = 300000;
 const char kUuid[] = "lum.5.6.1-1.en_US.corvantis.win";
 const QString kFileName = QString(kUuid) + ".upd";
 
-// What a run on a pseudo-terminal showed, with its exit code.
-struct PtyRun {
-    int exitCode = -1; // -1 when a signal ended it
-    bool echoAfter = false; // the terminal echoes again once it ended
-    QByteArray screen;
-    RunResult result; // for the log
-};
+// Debian's tinyproxy (log: tinyproxy.log, a line per request with its URL), and squid, which asks for
+// the account of tests/data/proxy/squid.passwd: kvruser, with a password that is UTF-8 with a byte above 127.
+const ServerKind kTinyproxy{"tinyproxy", "tests/data/servers/tinyproxy.conf",
+                            {"/usr/bin/tinyproxy", "-d", "-c", "@DIR@/tinyproxy.conf"}};
+const ServerKind kSquid{"squid", "tests/data/servers/squid.conf", {"/usr/sbin/squid", "-N", "-f", "@DIR@/squid.conf"}};
 
 } // namespace
 
@@ -42,23 +39,18 @@ private slots:
     void init();
     void routes_data();
     void routes();
-    void prompts_data();
-    void prompts();
-    void promptWithoutTerminal();
     void loopingScriptSlow();
 
 private:
     QString fill(QString text) const;
-    QProcessEnvironment environment(const QJsonObject& variables) const;
-    // Runs the program on a pseudo-terminal, typing one line at each "Password:".
-    PtyRun runOnTerminal(const QStringList& command, const QProcessEnvironment& env, const QStringList& typed);
-    QStringList downloadCommand(bool secure, const QStringList& extra) const;
+    // Runs the program on a pseudo-terminal, typing one line at each "Password:"; the screen is the output.
+    RunResult runOnTerminal(const QStringList& command, const QProcessEnvironment& env, const QStringList& typed,
+                            bool& echoAfter);
 
     TestAuthority m_authority;
     QScopedPointer<Server> m_origin, m_secure, m_tinyproxy, m_squid;
     FaultServer m_closing; // a "proxy" that closes every connection at once
     QScopedPointer<Sandbox> m_sandbox;
-    QTemporaryDir m_pacDir;
     QByteArray m_file;
     quint16 m_nDeadPort = 0;
 };
@@ -68,11 +60,10 @@ void TestProxyE2e::initTestCase()
     QVERIFY(m_authority.isValid());
     m_origin.reset(new Server(Nginx()));
     m_secure.reset(new Server(NginxTls(), m_authority.serverCertificate(), m_authority.serverKey()));
-    m_tinyproxy.reset(new Server(Tinyproxy()));
-    m_squid.reset(new Server(Squid()));
-    QVERIFY(WriteProxyPasswords(*m_squid));
-    for (int i = 0; i < kFileSize; ++i)
-        m_file += char('a' + i % 23);
+    m_tinyproxy.reset(new Server(kTinyproxy));
+    m_squid.reset(new Server(kSquid));
+    QVERIFY(WriteFile(m_squid->folder("passwd"), ReadFile(DataPath("proxy/squid.passwd"))));
+    m_file = QByteArray(300000, 'p');
     for (Server* server : {m_origin.data(), m_secure.data(), m_tinyproxy.data(), m_squid.data()}) {
         QVERIFY(server->put("files/" + kFileName, m_file));
         QVERIFY2(server->start(), server->log().constData());
@@ -85,19 +76,15 @@ void TestProxyE2e::initTestCase()
     m_nDeadPort = dead.serverPort(); // closed again at once: nothing listens there
     const QByteArray tiny = "function FindProxyForURL(url, host) { return 'PROXY 127.0.0.1:"
                             + QByteArray::number(m_tinyproxy->port()) + "'; }";
-    QVERIFY(WriteFile(m_pacDir.filePath("tiny.pac"), tiny));
     QVERIFY(m_origin->put("tiny.pac", tiny));
     // The description whose listing from a local file the check suite pins down.
     QVERIFY(m_origin->put("updates.xml", ReadFile(DataPath("updater/updates.xml"))));
-    QVERIFY(m_origin->put("direct.pac", "function FindProxyForURL(url, host) { return 'DIRECT'; }"));
-    QVERIFY(m_origin->put("throws.pac", "function FindProxyForURL(url, host) { return nosuchfunction(); }"));
     QVERIFY(m_origin->put("loop.pac", "function FindProxyForURL(url, host) { for (;;) {} }"));
 }
 
 void TestProxyE2e::init()
 {
     m_sandbox.reset(new Sandbox);
-    QDir().mkpath(m_sandbox->downloads());
 }
 
 QString TestProxyE2e::fill(QString text) const
@@ -106,64 +93,56 @@ QString TestProxyE2e::fill(QString text) const
         .replace("@SECUREPORT@", QString::number(m_secure->port()))
         .replace("@SECURE@", m_secure->url(""))
         .replace("@TINY@", QString::number(m_tinyproxy->port()))
+        .replace("@SQUID@", QString::number(m_squid->port()))
         .replace("@DEAD@", QString::number(m_nDeadPort))
         .replace("@CLOSING@", QString::number(m_closing.port()))
-        .replace("@PACDIR@", m_pacDir.path())
-        .replace("@FILE@", kFileName)
+        .replace("@WWW@", m_origin->root(""))
         .replace("@DIR@", m_sandbox->downloads());
-}
-
-QProcessEnvironment TestProxyE2e::environment(const QJsonObject& variables) const
-{
-    QProcessEnvironment env = m_sandbox->environment();
-    for (auto it = variables.begin(); it != variables.end(); ++it)
-        env.insert(it.key(), fill(it.value().toString()));
-    return env;
-}
-
-// A download through squid, trusting the test authority only (for the https origin).
-QStringList TestProxyE2e::downloadCommand(bool secure, const QStringList& extra) const
-{
-    const QString url = (secure ? m_secure : m_origin)->url("/descr.xml");
-    return TrustingCommand(m_authority.trustStore(), ProgramPath())
-           + QStringList{"download", "-u", "lum", "-l", url, "-p", m_sandbox->downloads(), "-ps", "127.0.0.1",
-                         "-po", QString::number(m_squid->port())}
-           + extra;
 }
 
 void TestProxyE2e::routes_data()
 {
     AddRows("proxy/e2e-routes.json");
+    AddRows("proxy/e2e-prompts.json");
 }
 
-// Which requests passed through tinyproxy, and what the run ended with.
+// Which requests passed through tinyproxy, and what the run ended with. Rows with "typed" run on a pseudo-terminal
+// and type a line at each of squid's password prompts: one prompt per demand while tries last, nothing typed is
+// shown, and the echo is back afterwards. The password's bytes reach squid unchanged.
 void TestProxyE2e::routes()
 {
     QFETCH(QJsonObject, row);
+    const bool onTerminal = row.contains("typed");
     if (WindowsProgram() && row.contains("env"))
         QSKIP("the Windows program takes the system's proxy from WinHTTP, not from the environment");
-    if (row.contains("winhttp")) {
-        if (!WindowsProgram())
-            QSKIP("the user's WinHTTP settings are read by the Windows program only");
-        const QJsonObject settings = row["winhttp"].toObject();
-        QVERIFY(SetWindowsProxySettings(fill(settings["list"].toString()), fill(settings["bypass"].toString()),
-                                        fill(settings["script"].toString())));
-    }
-    const QString target = m_sandbox->downloads() + "/" + kFileName;
-    if (row.contains("part"))
-        QVERIFY(WriteFile(target + ".kvrupd-part", m_file.left(row["part"].toInt())));
+    if (WindowsProgram() && onTerminal)
+        QSKIP("wine runs its console on a host terminal in a mode of its own: it redraws every character and hands "
+              "keys over in its console code page");
     const QString proxyLog = m_tinyproxy->folder("tinyproxy.log");
     const int proxyLogStart = ReadFile(proxyLog).size();
-    const int originLogStart = ReadFile(m_origin->folder("access.log")).size();
     QStringList command = TrustingCommand(m_authority.trustStore(), ProgramPath());
     for (const QString& word : Words(row["args"]))
         command << fill(word);
+    const QStringList typed = Words(row["typed"]);
     RunOptions options;
-    options.environment = environment(row["env"].toObject());
-    const RunResult run = Run(command.takeFirst(), command, options);
+    options.environment = m_sandbox->environment();
+    const QJsonObject variables = row["env"].toObject();
+    for (auto it = variables.begin(); it != variables.end(); ++it)
+        options.environment.insert(it.key(), fill(it.value().toString()));
+    options.input = row["input"].toString().toUtf8();
+    bool echoAfter = true;
+    const RunResult run = onTerminal ? runOnTerminal(command, options.environment, typed, echoAfter)
+                                     : Run(command.takeFirst(), command, options);
     const QString log = LogLinesOf(run).join('\n');
-    QVERIFY2(run.exitCode == row["exit"].toInt(), qPrintable(run.err + log));
+    QVERIFY2(run.exitCode == row["exit"].toInt(), qPrintable(run.out + run.err + log));
     QVERIFY2(log.contains(fill(row["log"].toString())), qPrintable(log));
+    QVERIFY(echoAfter);
+    for (const QString& password : typed)
+        QVERIFY2(!run.out.contains(password.toUtf8()) && !log.contains(password), run.out.constData());
+    if (onTerminal) {
+        QCOMPARE(run.out.count("Password:"), typed.size());
+        QCOMPARE(run.out.contains("Proxy authentication failed."), row["exit"].toInt() == 5);
+    }
     const QString passed = QString::fromUtf8(ReadFile(proxyLog).mid(proxyLogStart));
     const QStringList via = Words(row["via"]);
     QVERIFY2(via.isEmpty() == !passed.contains("Request (file descriptor"), qPrintable(passed));
@@ -171,50 +150,10 @@ void TestProxyE2e::routes()
         QVERIFY2(passed.contains(fill(request)), qPrintable(passed));
     if (row.contains("out"))
         QCOMPARE(QString::fromUtf8(run.out), row["out"].toString());
-    if (row["args"].toArray().first() == "download")
-        QCOMPARE(ReadFile(target), m_file);
-    if (row.contains("range"))
-        QVERIFY(ReadFile(m_origin->folder("access.log")).mid(originLogStart).contains(row["range"].toString().toUtf8()));
-}
-
-void TestProxyE2e::prompts_data()
-{
-    AddRows("proxy/e2e-prompts.json");
-}
-
-// Credentials for squid typed at the prompt: one prompt per demand while tries last, nothing
-// typed is shown, and the echo is back afterwards. The password's bytes reach squid unchanged.
-void TestProxyE2e::prompts()
-{
-    if (WindowsProgram())
-        QSKIP("wine runs its console on a host terminal in a mode of its own: it redraws every character and hands "
-              "keys over in its console code page");
-    QFETCH(QJsonObject, row);
-    const QStringList typed = Words(row["typed"]);
-    const PtyRun run = runOnTerminal(downloadCommand(row["secure"].toBool(), Words(row["args"])), environment({}), typed);
-    QVERIFY2(run.exitCode == row["exit"].toInt(), run.screen.constData());
-    QVERIFY(run.echoAfter);
-    QCOMPARE(run.screen.count("Password:"), typed.size());
-    for (const QString& password : typed)
-        QVERIFY2(!run.screen.contains(password.toUtf8()), run.screen.constData());
-    QCOMPARE(run.screen.contains("Proxy authentication failed."), row["exit"].toInt() == 5);
-    QCOMPARE(ReadFile(m_sandbox->downloads() + "/" + kFileName) == m_file, row["exit"].toInt() == 0);
-    const QString log = LogLinesOf(run.result).join('\n');
-    QVERIFY(!log.contains(kProxyPassword));
-}
-
-// Input that is not a terminal: the prompt is shown, nothing is read, and each empty password
-// counts as a try.
-void TestProxyE2e::promptWithoutTerminal()
-{
-    QStringList command = downloadCommand(false, {"-pu", kProxyUser});
-    RunOptions options;
-    options.environment = environment({});
-    options.input = QByteArray(kProxyPassword) + "\n";
-    const RunResult run = Run(command.takeFirst(), command, options);
-    QCOMPARE(run.exitCode, 5);
-    QCOMPARE(run.out, QByteArray("Password:Password:Password:"));
-    QCOMPARE(run.err, QByteArray("Proxy authentication failed.\n"));
+    if (row.contains("err"))
+        QCOMPARE(QString::fromUtf8(run.err), row["err"].toString());
+    const bool downloaded = row["exit"].toInt() == 0 && row["args"].toArray().first() == "download";
+    QCOMPARE(ReadFile(m_sandbox->downloads() + "/" + kFileName) == m_file, downloaded);
 }
 
 // A script that never ends: each request waits for the whole deadline, then goes out directly.
@@ -223,7 +162,8 @@ void TestProxyE2e::loopingScriptSlow()
     if (!qEnvironmentVariableIsSet("KVR_SLOW"))
         QSKIP("runs under the slow label");
     RunOptions options;
-    options.environment = environment({{"auto_proxy", "@ORIGIN@/loop.pac"}});
+    options.environment = m_sandbox->environment();
+    options.environment.insert("auto_proxy", m_origin->url("/loop.pac"));
     options.timeoutMs = 120000;
     QElapsedTimer clock;
     clock.start();
@@ -233,25 +173,20 @@ void TestProxyE2e::loopingScriptSlow()
     QVERIFY(LogLinesOf(run).join('\n').contains("the script was interrupted at the deadline"));
 }
 
-PtyRun TestProxyE2e::runOnTerminal(const QStringList& command, const QProcessEnvironment& env, const QStringList& typed)
+RunResult TestProxyE2e::runOnTerminal(const QStringList& command, const QProcessEnvironment& env,
+                                      const QStringList& typed, bool& echoAfter)
 {
-    PtyRun run;
-    run.result.logStart = LogStart(env);
+    RunResult run;
+    run.logStart = LogStart(env);
     // env(1) sets exactly the given environment, so that only words are handed over.
-    std::vector<QByteArray> storage;
-    for (const QString& word : QStringList{"env", "-i"} + env.toStringList() + command)
-        storage.push_back(word.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& word : storage)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
+    Argv argv(QStringList{"-i"} + env.toStringList() + command);
     int master = -1;
     const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
     if (child == 0) {
-        execvp(argv[0], argv.data());
+        execvp("env", argv.argv());
         _exit(127);
     }
-    run.result.pid = child;
+    run.pid = child;
     int answered = 0;
     QDeadlineTimer deadline(60000);
     char buffer[4096];
@@ -262,9 +197,9 @@ PtyRun TestProxyE2e::runOnTerminal(const QStringList& command, const QProcessEnv
         const ssize_t got = read(master, buffer, sizeof buffer);
         if (got <= 0)
             break;
-        run.screen.append(buffer, int(got));
+        run.out.append(buffer, int(got));
         // Type the next line once the prompt is shown and the echo is off.
-        while (answered < typed.size() && run.screen.count("Password:") > answered) {
+        while (answered < typed.size() && run.out.count("Password:") > answered) {
             struct termios mode;
             for (int i = 0; i < 500 && tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO); ++i)
                 QThread::msleep(10);
@@ -273,18 +208,15 @@ PtyRun TestProxyE2e::runOnTerminal(const QStringList& command, const QProcessEnv
                 break;
         }
     }
-    int status = 0;
-    for (int i = 0; i < 500 && waitpid(child, &status, WNOHANG) == 0; ++i)
-        QThread::msleep(10);
-    if (waitpid(child, &status, WNOHANG) == 0) {
+    // The output ends with the run, or the deadline has passed.
+    if (deadline.hasExpired())
         kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-    }
+    int status = 0;
+    waitpid(child, &status, 0);
     struct termios mode;
-    run.echoAfter = tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO);
+    echoAfter = tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO);
     close(master);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.result.exitCode = run.exitCode;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1; // -1 when a signal ended it
     return run;
 }
 

@@ -48,10 +48,7 @@ function report(what) { printf "%s:%d: %s\n", FILENAME, FNR, what }
         report("a system error given back through an int& argument (leave it in the last error)")
     }
 }' "${files[@]}")
-if [ -n "$expected" ]; then
-    diff -u "$expected" <(printf '%s\n' "$findings" | sed '/^$/d') && exit 0
-    exit 1
-fi
+[ -z "$expected" ] || exec diff -u "$expected" <(printf '%s\n' "$findings" | sed '/^$/d')
 if [ -n "$findings" ]; then
     printf '%s\n' "$findings"
     exit 1
