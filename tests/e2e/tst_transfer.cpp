@@ -53,11 +53,8 @@ private slots:
     void cleanup();
     void cases_data();
     void cases();
-    void slow_data();
-    void slow();
 
 private:
-    void runCase();
     bool prepareServer(const QJsonObject& row);
     bool plant(const QString& kind, const QString& file);
     RunResult runWithAction(const QString& action, const QStringList& arguments, const RunOptions& options);
@@ -86,26 +83,10 @@ void TestTransfer::cleanup()
     m_mounted = false;
 }
 
+// The cases that wait out designed pauses and time-outs are a table of their own, run by the "slow" label.
 void TestTransfer::cases_data()
 {
-    AddRows("transfer/cases.json");
-}
-
-void TestTransfer::cases()
-{
-    runCase();
-}
-
-void TestTransfer::slow_data()
-{
-    AddRows("transfer/slow.json");
-}
-
-void TestTransfer::slow()
-{
-    if (qEnvironmentVariableIsEmpty("KVR_SLOW"))
-        QSKIP("waits out designed pauses: run by the \"slow\" label");
-    runCase();
+    AddRows(qEnvironmentVariableIsEmpty("KVR_SLOW") ? "transfer/cases.json" : "transfer/slow.json");
 }
 
 QString TestTransfer::expand(QString text) const
@@ -143,7 +124,7 @@ bool TestTransfer::prepareServer(const QJsonObject& row)
     return m_server->start();
 }
 
-void TestTransfer::runCase()
+void TestTransfer::cases()
 {
     QFETCH(QJsonObject, row);
     if (WindowsProgram() && row.contains("windows")) // a row about something that differs on Windows
