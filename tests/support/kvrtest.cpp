@@ -201,8 +201,8 @@ Running::Running(const QString& program, const QStringList& arguments, const Run
     m_process.setProcessEnvironment(options.environment);
     m_result.logStart = LogStart(options.environment);
     // The Windows program, run directly or by a command that it ends.
-    m_windows = program.endsWith(QLatin1String(".exe")) || (WindowsProgram() && arguments.contains(ProgramPath()));
-    m_result.windows = m_windows;
+    m_result.windows =
+        program.endsWith(QLatin1String(".exe")) || (WindowsProgram() && arguments.contains(ProgramPath()));
     if (program.endsWith(QLatin1String(".exe")))
         m_process.start(QStringLiteral(KVR_SOURCE_DIR "/scripts/wine-run"), QStringList{program} + arguments);
     else if (options.asNobody)
@@ -239,7 +239,7 @@ RunResult Running::finish(int timeoutMs)
     m_result.err += m_process.readAllStandardError();
     if (m_result.err.contains("Sanitizer: ")) // the whole report, which a comparison would cut short
         qWarning("%s", m_result.err.constData());
-    if (m_windows) {
+    if (m_result.windows) {
         m_result.out = FromWindows(m_result.out);
         m_result.err = FromWindows(m_result.err);
         // GnuTLS, under wine's TLS layer, prints its own words for a failed handshake.

@@ -133,7 +133,6 @@ public:
 private:
     QProcess m_process;
     RunResult m_result;
-    bool m_windows = false;
 };
 
 // The log lines that the process with this id wrote to the log file at logPath.
