@@ -57,7 +57,8 @@ void TestCheck::reports()
     // "install" takes the German test catalogue ("test") or the product's, through the machine-wide
     // install location. With a "catalogue", the English "err" is expected as that catalogue translates it.
     if (row.contains("install"))
-        QVERIFY(m_sandbox->setInstallLocation(row["install"] == "test" ? TestInstallLocation() : ProductInstallLocation()));
+        QVERIFY(m_sandbox->setInstallLocation(row["install"] == "test" ? TestInstallLocation()
+                                                                        : ProductInstallLocation()));
     QString err = row["err"].toString();
     if (row.contains("catalogue")) {
         const QString path = KVR_SOURCE_DIR "/translations/corvantis_" + row["catalogue"].toString() + ".ts";
