@@ -1,15 +1,14 @@
 // Downloads against real servers on 127.0.0.1: each case of tests/data/transfer/*.json sets up a
 // server with update files, runs the program, and compares its exit status, output, the files it
-// leaves and (with the fault server) the requests it sent.
+// leaves and (with the fault server) the requests it sent. The "selection" cases end at the first
+// probe, answered with 404: which file the run asked for first, or that it asked for none.
 #include "documents.h"
 #include "kvrtest.h"
 #include "servers.h"
 
 #include <QtTest>
 
-#include <csignal>
 #include <sys/mount.h>
-#include <unistd.h>
 
 using namespace KvrTest;
 
@@ -54,16 +53,13 @@ private slots:
     void cleanup();
     void cases_data();
     void cases();
-    void slow_data();
-    void slow();
 
 private:
-    void runCase();
     bool prepareServer(const QJsonObject& row);
     bool plant(const QString& kind, const QString& file);
     RunResult runWithAction(const QString& action, const QStringList& arguments, const RunOptions& options);
     void checkLeft(const QJsonObject& row, int exitCode);
-    void checkRequests(const QJsonArray& expected, int first, double spacing);
+    void checkRequests(const QJsonArray& expected, double spacing);
     QString expand(QString text) const;
 
     QScopedPointer<Sandbox> m_sandbox;
@@ -71,8 +67,6 @@ private:
     QScopedPointer<TestAuthority> m_authority;
     QMap<QString, QByteArray> m_files; // uuid -> content
     QString m_location;
-    qint64 m_partBefore = 0;
-    int m_firstRequest = 0; // the first request of the run whose requests are checked
     bool m_mounted = false; // the download folder is a small file system of its own
 };
 
@@ -80,7 +74,6 @@ void TestTransfer::init()
 {
     m_sandbox.reset(new Sandbox);
     m_files.clear();
-    m_partBefore = 0;
 }
 
 void TestTransfer::cleanup()
@@ -90,26 +83,10 @@ void TestTransfer::cleanup()
     m_mounted = false;
 }
 
+// The cases that wait out designed pauses and time-outs are a table of their own, run by the "slow" label.
 void TestTransfer::cases_data()
 {
-    AddRows("transfer/cases.json");
-}
-
-void TestTransfer::cases()
-{
-    runCase();
-}
-
-void TestTransfer::slow_data()
-{
-    AddRows("transfer/slow.json");
-}
-
-void TestTransfer::slow()
-{
-    if (qEnvironmentVariableIsEmpty("KVR_SLOW"))
-        QSKIP("waits out designed pauses: run by the \"slow\" label");
-    runCase();
+    AddRows(qEnvironmentVariableIsEmpty("KVR_SLOW") ? "transfer/cases.json" : "transfer/slow.json");
 }
 
 QString TestTransfer::expand(QString text) const
@@ -118,8 +95,7 @@ QString TestTransfer::expand(QString text) const
     return text.replace("@DIR@", m_sandbox->downloads())
         .replace("@URL@", m_server ? m_server->url(m_location) : QString())
         .replace("@MD5UPPER@", Md5(first).toUpper())
-        .replace("@SIZE@", QString::number(first.size()))
-        .replace("@PART@", QString::number(m_partBefore));
+        .replace("@SIZE@", QString::number(first.size()));
 }
 
 bool TestTransfer::prepareServer(const QJsonObject& row)
@@ -148,18 +124,24 @@ bool TestTransfer::prepareServer(const QJsonObject& row)
     return m_server->start();
 }
 
-void TestTransfer::runCase()
+void TestTransfer::cases()
 {
     QFETCH(QJsonObject, row);
     if (WindowsProgram() && row.contains("windows")) // a row about something that differs on Windows
         QSKIP(qPrintable(row["windows"].toString()));
     QVERIFY2(prepareServer(row), m_server ? m_server->log().constData() : "no server");
-    const bool root = IsRoot();
-    if (!root && (row.contains("plant") || row.contains("during") || row["tls"] == "trusted"))
+    if (!IsRoot() && (row.contains("plant") || row.contains("mount") || row["tls"] == "trusted"))
         QSKIP("needs root");
+    const QString downloads = m_sandbox->downloads();
+    if (row.contains("mount")) { // the download folder is a small file system of its own, of this size
+        const QByteArray size = "size=" + row["mount"].toString().toLatin1();
+        QVERIFY(mount("tmpfs", QFile::encodeName(downloads).constData(), "tmpfs", 0, size.constData()) == 0);
+        m_mounted = true;
+    }
 
-    // The updates, described as the row asks: checksums right unless told otherwise.
-    QStringList updates;
+    // The updates that the row names ("uuid:hotfix:type:status:sizeKb", as DescriptionXml takes them), or
+    // those of its files: checksums right unless told otherwise.
+    QStringList updates = Words(row["updates"]);
     for (auto it = m_files.begin(); it != m_files.end(); ++it) {
         const QString checksum = row["checksum"].toString("right");
         updates << QString("%1:0:%2:0:%3").arg(it.key()).arg(row["type"].toInt()).arg((it.value().size() + 1023) / 1024)
@@ -169,10 +151,11 @@ void TestTransfer::runCase()
     const QString fileUrl = row.contains("fileUrl") ? row["fileUrl"].toString().replace("@SANDBOX@", m_sandbox->path())
                                                     : m_server->url(m_location);
     const QString source = row["source"].toString("descr");
-    QStringList arguments{"download", "-u", "lum", "-p", m_sandbox->downloads()};
+    const QString folder = row.contains("folder") ? m_sandbox->path(row["folder"].toString()) : downloads;
+    const QString firstKey = m_files.keys().value(0);
+    QStringList arguments{"download", "-u", "lum", "-p", folder};
     if (source == "file") {
-        arguments = QStringList{"download", "-u", "file", "-f", fileUrl + m_files.firstKey() + ".upd", "-p",
-                                m_sandbox->downloads()};
+        arguments = QStringList{"download", "-u", "file", "-f", fileUrl + firstKey + ".upd", "-p", folder};
     } else if (source == "config") {
         QVERIFY(WriteFile(m_sandbox->path("config.xml"), ConfigXml(updates, true, QByteArray(), fileUrl)));
         arguments << "-c" << m_sandbox->path("config.xml");
@@ -189,9 +172,9 @@ void TestTransfer::runCase()
         arguments << expand(word);
 
     // What the download folder holds before the run.
-    const QString first = m_sandbox->downloads() + "/" + m_files.firstKey() + ".upd";
+    const QString first = downloads + "/" + firstKey + ".upd";
     if (row.contains("part")) // the start of the file, or more than the file
-        QVERIFY(WriteFile(first + ".kvrupd-part", Content(m_files.firstKey(), row["part"].toInt())));
+        QVERIFY(WriteFile(first + ".kvrupd-part", Content(firstKey, row["part"].toInt())));
     if (row.contains("present"))
         QVERIFY(WriteFile(first, row["present"] == "whole" ? m_files.first() : Content("junk", m_files.first().size())));
     if (row.contains("plant"))
@@ -205,13 +188,18 @@ void TestTransfer::runCase()
         QVERIFY(m_sandbox->setInstallLocation(ProductInstallLocation()));
         options.environment.insert("LANG", row["lang"].toString());
     }
+    if (row["nobody"].toBool()) {
+        if (!NoOtherUser().isEmpty())
+            QSKIP(qPrintable(NoOtherUser()));
+        options.asNobody = true;
+        m_sandbox->giveToNobody();
+    }
     QString program = ProgramPath();
     if (row["tls"] == "trusted") {
         arguments = TrustingCommand(m_authority->trustStore(), program) + arguments;
         program = arguments.takeFirst();
     }
     const auto* fault = dynamic_cast<FaultServer*>(m_server.data());
-    m_firstRequest = fault ? fault->requests().size() : 0;
     QElapsedTimer clock;
     clock.start();
     const RunResult run = row.contains("during") ? runWithAction(row["during"].toString(), arguments, options)
@@ -232,9 +220,11 @@ void TestTransfer::runCase()
         QVERIFY2(seconds >= row["seconds"].toArray()[0].toDouble() && seconds <= row["seconds"].toArray()[1].toDouble(),
                  qPrintable(QString::number(seconds)));
     if (fault && row.contains("requests"))
-        checkRequests(row["requests"].toArray(), m_firstRequest, row["spacing"].toDouble());
+        checkRequests(row["requests"].toArray(), row["spacing"].toDouble());
     if (row.contains("plant"))
         QCOMPARE(ReadFile(m_sandbox->path("victim")), Content("victim", m_files.first().size()));
+    if (options.asNobody) // another user's run leaves the machine-wide configuration alone
+        QVERIFY(!QFile::exists(m_sandbox->configDir() + "/.corvantis_updater.xml"));
 }
 
 // Files planted by another user in a folder that user can write to; the victim is root's.
@@ -250,17 +240,10 @@ bool TestTransfer::plant(const QString& kind, const QString& file)
 }
 
 // Runs the program until the fault server holds its file transfer, acts on it, and lets it go on.
-// After "kill" a second run follows, which is the one whose results count.
 RunResult TestTransfer::runWithAction(const QString& action, const QStringList& arguments, const RunOptions& options)
 {
     const auto* fault = dynamic_cast<FaultServer*>(m_server.data());
     const QString part = m_sandbox->downloads() + "/" + m_files.firstKey() + ".upd.kvrupd-part";
-    if (action == "fill-disk"
-        && mount("tmpfs", QFile::encodeName(m_sandbox->downloads()).constData(), "tmpfs", 0, "size=4m") != 0) {
-        QTest::qFail("cannot mount a small file system", __FILE__, __LINE__);
-        return RunResult();
-    }
-    m_mounted = action == "fill-disk";
     Running running(arguments, options);
     QDeadlineTimer deadline(20000);
     auto holding = [&] {
@@ -273,12 +256,7 @@ RunResult TestTransfer::runWithAction(const QString& action, const QStringList& 
         QTest::qFail("the transfer was not held", __FILE__, __LINE__);
         return RunResult();
     }
-    if (action == "kill") {
-        ::kill(pid_t(running.pid()), SIGKILL);
-        running.finish();
-        m_partBefore = QFileInfo(part).size();
-        m_firstRequest = fault->requests().size();
-    } else if (action == "remove-folder") {
+    if (action == "remove-folder") {
         QDir(m_sandbox->downloads()).removeRecursively();
     } else if (action == "fill-disk") {
         QFile filler(m_sandbox->downloads() + "/filler");
@@ -288,8 +266,6 @@ RunResult TestTransfer::runWithAction(const QString& action, const QStringList& 
         }
     }
     m_server->put("go", QByteArray());
-    if (action == "kill")
-        return Run(arguments, options);
     return running.finish();
 }
 
@@ -321,9 +297,9 @@ void TestTransfer::checkLeft(const QJsonObject& row, int exitCode)
 // Each expected request names its method and target, header lines it must carry exactly as given,
 // and header names it must not carry; the run must have sent these requests and no others, and its
 // GETs must start at least "spacing" seconds apart.
-void TestTransfer::checkRequests(const QJsonArray& expected, int first, double spacing)
+void TestTransfer::checkRequests(const QJsonArray& expected, double spacing)
 {
-    const QList<Request> sent = static_cast<FaultServer*>(m_server.data())->requests().mid(first);
+    const QList<Request> sent = static_cast<FaultServer*>(m_server.data())->requests();
     QStringList seen;
     for (const Request& request : sent)
         seen << request.method + " " + request.target + " [" + request.headers.join(" | ") + "]";

@@ -199,12 +199,10 @@ Running::Running(const QStringList& arguments, const RunOptions& options)
 Running::Running(const QString& program, const QStringList& arguments, const RunOptions& options)
 {
     m_process.setProcessEnvironment(options.environment);
-    if (!options.workingDirectory.isEmpty())
-        m_process.setWorkingDirectory(options.workingDirectory);
     m_result.logStart = LogStart(options.environment);
     // The Windows program, run directly or by a command that it ends.
-    m_windows = program.endsWith(QLatin1String(".exe")) || (WindowsProgram() && arguments.contains(ProgramPath()));
-    m_result.windows = m_windows;
+    m_result.windows =
+        program.endsWith(QLatin1String(".exe")) || (WindowsProgram() && arguments.contains(ProgramPath()));
     if (program.endsWith(QLatin1String(".exe")))
         m_process.start(QStringLiteral(KVR_SOURCE_DIR "/scripts/wine-run"), QStringList{program} + arguments);
     else if (options.asNobody)
@@ -241,7 +239,7 @@ RunResult Running::finish(int timeoutMs)
     m_result.err += m_process.readAllStandardError();
     if (m_result.err.contains("Sanitizer: ")) // the whole report, which a comparison would cut short
         qWarning("%s", m_result.err.constData());
-    if (m_windows) {
+    if (m_result.windows) {
         m_result.out = FromWindows(m_result.out);
         m_result.err = FromWindows(m_result.err);
         // GnuTLS, under wine's TLS layer, prints its own words for a failed handshake.
@@ -257,15 +255,6 @@ namespace {
 
 const char kSharedLog[] = "/var/log/corvantis-lum.log";
 const qint64 kSharedLogLimit = 8 << 20;
-
-// The part of a file from the offset on.
-QByteArray ReadFrom(const QString& path, qint64 offset)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
-        return QByteArray();
-    return file.readAll();
-}
 
 QStringList LinesOfPid(const QByteArray& text, qint64 pid)
 {
@@ -304,14 +293,14 @@ QStringList LogLinesSince(const LogPositions& start, qint64 pid)
     for (const LogPosition& position : start) {
         const quint64 inode = FileIdentity(position.path);
         if (position.inode != 0 && inode == position.inode) {
-            text += ReadFrom(position.path, position.size);
+            text += ReadFile(position.path).mid(int(position.size));
             continue;
         }
         // The file was moved aside (or did not exist): the rest of the old one, then the new one.
         const QString moved = position.path + QStringLiteral(".1");
         if (position.inode != 0 && FileIdentity(moved) == position.inode)
-            text += ReadFrom(moved, position.size);
-        text += ReadFrom(position.path, 0);
+            text += ReadFile(moved).mid(int(position.size));
+        text += ReadFile(position.path);
     }
     return LinesOfPid(text, pid);
 }

@@ -107,7 +107,6 @@ struct RunOptions {
     bool asNobody = false;
     int timeoutMs = 60000;
     QByteArray input;
-    QString workingDirectory;
 };
 
 // The id the program of a run knows itself by: the host's, or under wine the Windows process id
@@ -126,7 +125,6 @@ public:
     Running(const QString& program, const QStringList& arguments, const RunOptions& options);
     ~Running();
     qint64 pid() const { return m_result.pid; }
-    QProcess& process() { return m_process; }
     // The id the program knows itself by: under wine its Windows process id, from its first log line.
     qint64 programId() const { return ProgramId(m_result); }
     // Waits for the end (killing the run after timeoutMs); a run killed by a signal has exit code -1.
@@ -135,7 +133,6 @@ public:
 private:
     QProcess m_process;
     RunResult m_result;
-    bool m_windows = false;
 };
 
 // The log lines that the process with this id wrote to the log file at logPath.
