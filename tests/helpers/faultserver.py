@@ -1,21 +1,22 @@
 #!/usr/bin/python3
-# A scriptable HTTP/1.1 server for the fault cases that real servers will not produce on demand.
-#
-# Usage: faultserver.py FOLDER
-# Listens on a free port of 127.0.0.1 and prints "PORT <n>" as its first line. FOLDER holds:
-#   script.json  rules, read again whenever the file changes; the first rule that matches a
-#                request answers it. A rule matches on "path" (the target without its query, or
-#                "*") and "method" (any when absent), until it has answered "times" requests.
-#                The answer: "status" and "reason" (200 OK), "headers" (raw lines, sent as given),
-#                a body from "file" (a name under www/) or "body" (text), "ranges" (answer a Range
-#                with 206 and Content-Range), "length" (the Content-Length to send instead of the
-#                true one; null sends none and ends the body with the connection), "stall_before"
-#                (seconds of silence before the answer), "stall_at" and "stall" (silence after that
-#                many body bytes, for "stall" seconds or until the file "until" exists in www/),
-#                "close_at" (cut the connection after that many body bytes), "raw" (text sent as
-#                the whole answer). Without a matching rule a file of www/ is served with ranges.
-#   record.jsonl one JSON line per request when its head is complete: "time" (seconds since the
-#                start), "method", "target" and "headers" (the header lines exactly as received).
+"""A scriptable HTTP/1.1 server for the fault cases that real servers will not produce on demand.
+
+Usage: faultserver.py FOLDER
+Listens on a free port of 127.0.0.1 and prints "PORT <n>" as its first line. FOLDER holds:
+  script.json  rules, read again whenever the file changes; the first rule that matches a
+               request answers it. A rule matches on "path" (the target without its query, or
+               "*") and "method" (any when absent), until it has answered "times" requests.
+               The answer: "status" and "reason" (200 OK), "headers" (raw lines, sent as given),
+               a body from "file" (a name under www/) or "body" (text), "ranges" (answer a Range
+               with 206 and Content-Range), "length" (the Content-Length to send instead of the
+               true one; null sends none and ends the body with the connection), "stall_before"
+               (seconds of silence before the answer), "stall_at" and "stall" (silence after that
+               many body bytes, for "stall" seconds or until the file "until" exists in www/),
+               "close_at" (cut the connection after that many body bytes), "raw" (text sent as
+               the whole answer). Without a matching rule a file of www/ is served with ranges.
+  record.jsonl one JSON line per request when its head is complete: "time" (seconds since the
+               start), "method", "target" and "headers" (the header lines exactly as received).
+"""
 import json
 import os
 import re
@@ -31,8 +32,8 @@ LOCK = threading.Lock()
 STATE = {"mtime": None, "rules": [], "used": []}
 
 
-# The first matching rule that is not used up, counted as used; without one, a file of www/ with ranges.
 def rules_for(method, path):
+    """The first matching rule that is not used up, counted as used; None when none matches."""
     with LOCK:
         script = os.path.join(FOLDER, "script.json")
         mtime = os.stat(script).st_mtime_ns if os.path.exists(script) else None
@@ -57,8 +58,8 @@ def record(method, target, lines):
         f.write(json.dumps(entry) + "\n")
 
 
-# Silence for rule[key] seconds, ended early once the "until" file exists.
 def wait(rule, key):
+    """Silence for rule[key] seconds, ended early once the "until" file exists."""
     deadline = time.monotonic() + rule.get(key, 0)
     until = os.path.join(WWW, rule["until"]) if "until" in rule else None
     while time.monotonic() < deadline and not (until and os.path.exists(until)):
@@ -82,8 +83,8 @@ class Connection(socketserver.BaseRequestHandler):
             if not self.answer(method, target.split("?")[0], headers) or headers.get("connection", "").lower() == "close":
                 return
 
-    # Sends the answer; False when the connection is to be closed.
     def answer(self, method, path, headers):
+        """Sends the answer; False when the connection is to be closed."""
         rule = rules_for(method, path)
         wait(rule, "stall_before")
         if "raw" in rule:
