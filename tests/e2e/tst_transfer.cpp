@@ -8,6 +8,7 @@
 
 #include <QtTest>
 
+#include <csignal>
 #include <sys/mount.h>
 
 using namespace KvrTest;
@@ -59,7 +60,7 @@ private:
     bool plant(const QString& kind, const QString& file);
     RunResult runWithAction(const QString& action, const QStringList& arguments, const RunOptions& options);
     void checkLeft(const QJsonObject& row, int exitCode);
-    void checkRequests(const QJsonArray& expected, double spacing);
+    void checkRequests(const QJsonArray& expected, int first, double spacing);
     QString expand(QString text) const;
 
     QScopedPointer<Sandbox> m_sandbox;
@@ -67,6 +68,8 @@ private:
     QScopedPointer<TestAuthority> m_authority;
     QMap<QString, QByteArray> m_files; // uuid -> content
     QString m_location;
+    qint64 m_partBefore = 0; // the part file a killed run left
+    int m_firstRequest = 0; // the first request of the run whose requests are checked
     bool m_mounted = false; // the download folder is a small file system of its own
 };
 
@@ -74,6 +77,8 @@ void TestTransfer::init()
 {
     m_sandbox.reset(new Sandbox);
     m_files.clear();
+    m_partBefore = 0;
+    m_firstRequest = 0;
 }
 
 void TestTransfer::cleanup()
@@ -95,7 +100,8 @@ QString TestTransfer::expand(QString text) const
     return text.replace("@DIR@", m_sandbox->downloads())
         .replace("@URL@", m_server ? m_server->url(m_location) : QString())
         .replace("@MD5UPPER@", Md5(first).toUpper())
-        .replace("@SIZE@", QString::number(first.size()));
+        .replace("@SIZE@", QString::number(first.size()))
+        .replace("@PART@", QString::number(m_partBefore));
 }
 
 bool TestTransfer::prepareServer(const QJsonObject& row)
@@ -220,7 +226,7 @@ void TestTransfer::cases()
         QVERIFY2(seconds >= row["seconds"].toArray()[0].toDouble() && seconds <= row["seconds"].toArray()[1].toDouble(),
                  qPrintable(QString::number(seconds)));
     if (fault && row.contains("requests"))
-        checkRequests(row["requests"].toArray(), row["spacing"].toDouble());
+        checkRequests(row["requests"].toArray(), m_firstRequest, row["spacing"].toDouble());
     if (row.contains("plant"))
         QCOMPARE(ReadFile(m_sandbox->path("victim")), Content("victim", m_files.first().size()));
     if (options.asNobody) // another user's run leaves the machine-wide configuration alone
@@ -240,6 +246,7 @@ bool TestTransfer::plant(const QString& kind, const QString& file)
 }
 
 // Runs the program until the fault server holds its file transfer, acts on it, and lets it go on.
+// After "kill" a second run follows, which is the one whose results count.
 RunResult TestTransfer::runWithAction(const QString& action, const QStringList& arguments, const RunOptions& options)
 {
     const auto* fault = dynamic_cast<FaultServer*>(m_server.data());
@@ -256,7 +263,12 @@ RunResult TestTransfer::runWithAction(const QString& action, const QStringList& 
         QTest::qFail("the transfer was not held", __FILE__, __LINE__);
         return RunResult();
     }
-    if (action == "remove-folder") {
+    if (action == "kill") {
+        ::kill(pid_t(running.pid()), SIGKILL);
+        running.finish();
+        m_partBefore = QFileInfo(part).size();
+        m_firstRequest = fault->requests().size();
+    } else if (action == "remove-folder") {
         QDir(m_sandbox->downloads()).removeRecursively();
     } else if (action == "fill-disk") {
         QFile filler(m_sandbox->downloads() + "/filler");
@@ -266,6 +278,8 @@ RunResult TestTransfer::runWithAction(const QString& action, const QStringList& 
         }
     }
     m_server->put("go", QByteArray());
+    if (action == "kill")
+        return Run(arguments, options);
     return running.finish();
 }
 
@@ -297,9 +311,9 @@ void TestTransfer::checkLeft(const QJsonObject& row, int exitCode)
 // Each expected request names its method and target, header lines it must carry exactly as given,
 // and header names it must not carry; the run must have sent these requests and no others, and its
 // GETs must start at least "spacing" seconds apart.
-void TestTransfer::checkRequests(const QJsonArray& expected, double spacing)
+void TestTransfer::checkRequests(const QJsonArray& expected, int first, double spacing)
 {
-    const QList<Request> sent = static_cast<FaultServer*>(m_server.data())->requests();
+    const QList<Request> sent = static_cast<FaultServer*>(m_server.data())->requests().mid(first);
     QStringList seen;
     for (const Request& request : sent)
         seen << request.method + " " + request.target + " [" + request.headers.join(" | ") + "]";
