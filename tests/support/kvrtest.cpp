@@ -125,27 +125,6 @@ Sandbox::Sandbox()
         InWinePrefix({"regedit", "/S", WindowsPath(path("fresh.reg"))});
 }
 
-bool SetWindowsProxySettings(const QString& list, const QString& bypass, const QString& scriptUrl)
-{
-    // Version 0x46, a counter, the flags (1 direct, 2 fixed list, 4 script; 8, automatic detection,
-    // stays off), then the list, the bypass list and the script URL, each as a length and its bytes.
-    QByteArray blob;
-    auto dword = [&blob](quint32 value) {
-        for (int i = 0; i < 4; ++i)
-            blob += char((value >> (8 * i)) & 0xff);
-    };
-    dword(0x46);
-    dword(0);
-    dword(1 | (list.isEmpty() ? 0 : 2) | (scriptUrl.isEmpty() ? 0 : 4));
-    for (const QString& text : {list, bypass, scriptUrl}) {
-        dword(quint32(text.toLatin1().size()));
-        blob += text.toLatin1();
-    }
-    return InWinePrefix({"reg", "add", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
-                         "/v", "DefaultConnectionSettings", "/t", "REG_BINARY", "/d", QString::fromLatin1(blob.toHex()),
-                         "/f"});
-}
-
 QString Sandbox::path(const QString& relative) const
 {
     return relative.isEmpty() ? m_dir.path() : m_dir.path() + QLatin1Char('/') + relative;

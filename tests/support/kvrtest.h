@@ -31,10 +31,6 @@ QByteArray FromWindows(QByteArray text);
 // ("C:/users/..."); a host path stays as it is. And the Windows user's temporary folder, as the program names it.
 QString HostPath(const QString& windowsPath);
 QString WindowsTempFolder();
-// Sets the proxy settings of the Windows user in the wine prefix, as WinHTTP reads them: a fixed
-// proxy list with the hosts that bypass it, and a configuration script; automatic detection stays
-// off, so that no name query leaves the machine. Empty texts: a direct connection.
-bool SetWindowsProxySettings(const QString& list, const QString& bypass, const QString& scriptUrl);
 // Why a run of the program cannot take lang (a LANG value) as its interface language here: wine
 // takes it from the C library's locale, which scripts/test-windows generates into LOCPATH. Empty when it can.
 QString NoUiLanguageFor(const QString& lang);
