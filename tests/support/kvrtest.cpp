@@ -1,5 +1,6 @@
 #include "kvrtest.h"
 #include "platform/log.h"
+#include "proxy/httpproxyfactory.h"
 
 #include <QCoreApplication>
 #include <QJsonObject>
@@ -376,6 +377,14 @@ QStringList Words(const QJsonValue& value)
     for (const QJsonValue& word : value.toArray())
         words << word.toString();
     return words;
+}
+
+QString ChosenSystemProxy(const QString& url)
+{
+    ProxyInfo::HttpProxyFactory factory(15000, true);
+    const QNetworkProxy proxy = factory.queryProxy(QNetworkProxyQuery(QUrl(url))).value(0);
+    return proxy.type() == QNetworkProxy::HttpProxy ? QStringLiteral("%1:%2").arg(proxy.hostName()).arg(proxy.port())
+                                                    : QString();
 }
 
 QByteArray ReadFile(const QString& path)

@@ -169,6 +169,9 @@ private:
 };
 // A JSON array of strings as a word list.
 QStringList Words(const QJsonValue& value);
+// The system's proxy for a URL as the program's proxy factory chooses it: "host:port" of an HTTP
+// proxy, or empty for a direct connection.
+QString ChosenSystemProxy(const QString& url);
 
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& content);
