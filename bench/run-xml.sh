@@ -2,7 +2,9 @@
 # Builds the XML benchmark optimised and runs it on a generated description of N updates (default 10000).
 # With "callgrind" it runs under valgrind instead and prints the instructions of each step and their
 # ratios, figures that do not depend on the load of the machine (about a minute for 2000 updates);
-# otherwise the load and the DOM parse alone run 7 times each, and the medians are compared.
+# otherwise the load and the DOM parse alone run 7 times each, and the medians are compared, on one
+# processor (KVR_BENCH_CPU, default 0): a virtual machine's processors may run at different speeds
+# at one time, and a run that moved between them would compare steps timed on different ones.
 # Usage: bench/run-xml.sh [updates] [build folder] [callgrind]
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,7 +12,7 @@ build=${2:-$source_dir/../build-bench}
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKVR_TESTS=OFF > /dev/null
 cmake --build "$build" --target bench_xml -j2
 if [ "${3:-}" != callgrind ]; then
-    "$build/bench/bench_xml" "${1:-10000}"
+    taskset -c "${KVR_BENCH_CPU:-0}" "$build/bench/bench_xml" "${1:-10000}"
     exit
 fi
 command -v valgrind >/dev/null || apt-get install -y -qq --no-install-recommends valgrind >/dev/null
