@@ -345,11 +345,12 @@ QJsonArray Cases(const QString& name)
     return document.array();
 }
 
-void AddRows(const QString& table)
+void AddRows(const QString& table, const std::function<bool(const QJsonObject&)>& keep)
 {
     QTest::addColumn<QJsonObject>("row");
     for (const QJsonValue& row : Cases(table))
-        QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+        if (!keep || keep(row.toObject()))
+            QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
 }
 
 void OwnLog::start()

@@ -14,6 +14,7 @@
 
 #include "platformtest.h"
 
+#include <functional>
 #include <vector>
 
 namespace KvrTest {
@@ -151,8 +152,9 @@ QMap<QString, QString> ReadCatalogue(const QString& path);
 
 // The cases of a table under tests/data: a JSON array of objects.
 QJsonArray Cases(const QString& name);
-// One QTest row per case of such a table, in a column "row" of QJsonObject, named by its "name".
-void AddRows(const QString& table);
+// One QTest row per case of such a table, in a column "row" of QJsonObject, named by its "name";
+// with keep, only the cases it accepts.
+void AddRows(const QString& table, const std::function<bool(const QJsonObject&)>& keep = nullptr);
 
 // The log of this process, directed by start() into a temporary folder at level 3.
 class OwnLog

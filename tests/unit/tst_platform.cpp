@@ -28,10 +28,7 @@ static quint32 SpaceCode(const QString& path)
 static void AddSystemRows(const QString& table)
 {
     const QString os = IsWindows() ? "windows" : "posix";
-    QTest::addColumn<QJsonObject>("row");
-    for (const QJsonValue& row : Cases(table))
-        if (row["os"].toString(os) == os)
-            QTest::newRow(qPrintable(row["name"].toString())) << row.toObject();
+    AddRows(table, [&os](const QJsonObject& row) { return row["os"].toString(os) == os; });
 }
 
 class TestPlatform : public QObject
