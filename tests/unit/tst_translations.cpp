@@ -45,7 +45,6 @@ private slots:
         QVERIFY2(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0, lupdate.readAllStandardError());
         m_code = ReadCatalogue(dir.filePath("code.ts")).keys();
         QVERIFY(m_code.contains("QObject\nYou have the latest version of the Corvantis Software."));
-
     }
 
     void catalogue_data()
